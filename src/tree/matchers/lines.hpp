@@ -1,0 +1,28 @@
+// Line-based text formats: CSV, TSV, subtitles, vCard, iCalendar, RTF, WARC, M3U.
+#pragma once
+
+#include "../mime_type.hpp"
+
+namespace taxon {
+
+extern const MimeType CSV_FORMAT;
+extern const MimeType TSV;
+extern const MimeType RTF;
+extern const MimeType SRT;
+extern const MimeType VTT;
+extern const MimeType VCARD;
+extern const MimeType ICALENDAR;
+extern const MimeType WARC;
+extern const MimeType M3U;
+
+bool csv_format(View v) noexcept;
+bool tsv(View v) noexcept;
+bool rtf(View v) noexcept;
+bool srt(View v) noexcept;
+bool vtt(View v) noexcept;
+bool vcard(View v) noexcept;
+bool icalendar(View v) noexcept;
+bool warc(View v) noexcept;
+bool m3u(View v) noexcept;
+
+}  // namespace taxon

@@ -1,0 +1,54 @@
+// Text formats recognised inside UTF-16 text.
+#pragma once
+
+#include "../mime_type.hpp"
+
+namespace taxon {
+
+extern const MimeType HTML_UTF16_BE;
+extern const MimeType HTML_UTF16_LE;
+extern const MimeType XML_UTF16_BE;
+extern const MimeType XML_UTF16_LE;
+extern const MimeType SVG_UTF16_BE;
+extern const MimeType SVG_UTF16_LE;
+extern const MimeType JSON_UTF16_BE;
+extern const MimeType JSON_UTF16_LE;
+extern const MimeType CSV_UTF16_BE;
+extern const MimeType CSV_UTF16_LE;
+extern const MimeType TSV_UTF16_BE;
+extern const MimeType TSV_UTF16_LE;
+extern const MimeType SRT_UTF16_BE;
+extern const MimeType SRT_UTF16_LE;
+extern const MimeType VTT_UTF16_BE;
+extern const MimeType VTT_UTF16_LE;
+extern const MimeType VCARD_UTF16_BE;
+extern const MimeType VCARD_UTF16_LE;
+extern const MimeType ICALENDAR_UTF16_BE;
+extern const MimeType ICALENDAR_UTF16_LE;
+extern const MimeType RTF_UTF16_BE;
+extern const MimeType RTF_UTF16_LE;
+
+bool html_utf16_be(View v) noexcept;
+bool html_utf16_le(View v) noexcept;
+bool xml_utf16_be(View v) noexcept;
+bool xml_utf16_le(View v) noexcept;
+bool svg_utf16_be(View v) noexcept;
+bool svg_utf16_le(View v) noexcept;
+bool json_utf16_be(View v) noexcept;
+bool json_utf16_le(View v) noexcept;
+bool csv_utf16_be(View v) noexcept;
+bool csv_utf16_le(View v) noexcept;
+bool tsv_utf16_be(View v) noexcept;
+bool tsv_utf16_le(View v) noexcept;
+bool srt_utf16_be(View v) noexcept;
+bool srt_utf16_le(View v) noexcept;
+bool vtt_utf16_be(View v) noexcept;
+bool vtt_utf16_le(View v) noexcept;
+bool vcard_utf16_be(View v) noexcept;
+bool vcard_utf16_le(View v) noexcept;
+bool icalendar_utf16_be(View v) noexcept;
+bool icalendar_utf16_le(View v) noexcept;
+bool rtf_utf16_be(View v) noexcept;
+bool rtf_utf16_le(View v) noexcept;
+
+}  // namespace taxon
