@@ -1,33 +1,184 @@
-// Module entry (first cut: detection only; binding and registrations follow).
+// Module entry: PyInit_taxon, the function table and the detection calls.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "binding.hpp"
+#include "custom.hpp"
+#include "strings.hpp"
 #include "tree/mime_type.hpp"
+
+namespace taxon::py {
 
 namespace {
 
-PyObject* answer(PyObject* const* args, Py_ssize_t nargs, bool mime) {
-    if (nargs != 1 || !PyBytes_Check(args[0])) {
-        PyErr_SetString(PyExc_TypeError, "argument 'data': expected bytes");
-        return nullptr;
+PyObject* MODULE = nullptr;          // the one module object of the process
+PyObject* INTERNAL_ERROR = nullptr;  // raised for a violated internal assumption
+
+// Runs a function body and turns a C++ exception escaping it into a Python
+// one: MemoryError for an allocation failure, InternalError otherwise, after
+// a one-line report on stderr.
+template <class Body>
+PyObject* guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "taxon: internal fault: %s\n", e.what());
+        PyErr_SetString(INTERNAL_ERROR, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "taxon: internal fault\n");
+        PyErr_SetString(INTERNAL_ERROR, "internal fault");
     }
-    const auto& rec = taxon::detect(reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(args[0])),
-                                    static_cast<std::size_t>(PyBytes_GET_SIZE(args[0])));
-    const std::string_view text = mime ? rec.mime : rec.extension;
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    return nullptr;
 }
 
-PyObject* detect_mime(PyObject*, PyObject* const* args, Py_ssize_t nargs) { return answer(args, nargs, true); }
-PyObject* detect_type(PyObject*, PyObject* const* args, Py_ssize_t nargs) { return answer(args, nargs, false); }
+constexpr const char* DATA_POSITIONAL[] = {"data"};
+constexpr Parameters DETECT_MIME_PARAMS{"detect_mime", DATA_POSITIONAL, {}};
+constexpr Parameters DETECT_TYPE_PARAMS{"detect_type", DATA_POSITIONAL, {}};
 
-PyMethodDef METHODS[] = {
-    {"detect_mime", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detect_mime)), METH_FASTCALL, nullptr},
-    {"detect_type", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(detect_type)), METH_FASTCALL, nullptr},
-    {nullptr, nullptr, 0, nullptr}};
+PyObject* answer(const Parameters& params, Answer which, PyObject* const* args, Py_ssize_t nargs,
+                 PyObject* kwnames) {
+    PyObject* data;
+    if (nargs == 1 && kwnames == nullptr) {
+        data = args[0];
+    } else if (!bind(params, args, nargs, kwnames, &data)) {
+        return nullptr;
+    }
+    if (!PyBytes_Check(data)) {
+        raise_not_convertible("data", data, "PyBytes");
+        return nullptr;
+    }
+    const char* bytes = PyBytes_AS_STRING(data);
+    const auto size = static_cast<std::size_t>(PyBytes_GET_SIZE(data));
+    if (HAS_CUSTOM.load(std::memory_order_relaxed)) {
+        PyObject* hit = custom_hit(bytes, size, which);
+        if (hit != nullptr || PyErr_Occurred()) return hit;
+    }
+    const MimeType& record = detect(reinterpret_cast<const std::uint8_t*>(bytes), size);
+    return cached(which == Answer::mime ? record.mime : record.extension);
+}
 
-PyModuleDef MODULE = {PyModuleDef_HEAD_INIT, "taxon", "Content-based file type detection.", 0, METHODS,
-                      nullptr, nullptr, nullptr, nullptr};
+PyObject* detect_mime(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&] { return answer(DETECT_MIME_PARAMS, Answer::mime, args, nargs, kwnames); });
+}
+
+PyObject* detect_type(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&] { return answer(DETECT_TYPE_PARAMS, Answer::extension, args, nargs, kwnames); });
+}
+
+PyObject* register_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&] { return register_type(self, args, nargs, kwnames); });
+}
+
+PyObject* registered_entry(PyObject* self, PyObject* unused) {
+    return guarded([&] { return registered(self, unused); });
+}
+
+PyObject* clear_entry(PyObject* self, PyObject* unused) {
+    return guarded([&] { return clear_registrations(self, unused); });
+}
+
+template <class F>
+PyCFunction as_cfunction(F* f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
+}
+
+// The functions, in the order they are added to the module and to __all__.
+PyMethodDef FUNCTIONS[] = {
+    {"detect_mime", as_cfunction(detect_mime), METH_FASTCALL | METH_KEYWORDS,
+     "detect_mime(data)\n--\n\nDetects the mime type of a byte array."},
+    {"detect_type", as_cfunction(detect_type), METH_FASTCALL | METH_KEYWORDS,
+     "detect_type(data)\n--\n\nDetects the extension of a byte array."},
+    {"register", as_cfunction(register_entry), METH_FASTCALL | METH_KEYWORDS,
+     "register(mime, extension, *, magic=None, offset=0, matcher=None)\n--\n\n"
+     "Registers a custom type, matched by magic bytes or by a Python callable.\n"
+     "\n"
+     "Registered types are checked before the built-in table, in registration\n"
+     "order, so they can add new formats or override a built-in verdict."},
+    {"registered", as_cfunction(registered_entry), METH_NOARGS,
+     "registered()\n--\n\nReturns the registered (mime, extension) pairs in registration order."},
+    {"clear_registrations", as_cfunction(clear_entry), METH_NOARGS,
+     "clear_registrations()\n--\n\nDrops every registered type."},
+};
+
+PyModuleDef DEFINITION = {
+    PyModuleDef_HEAD_INIT,
+    "taxon",
+    "Tells what kind of file a bytes buffer holds, from its content alone.",
+    0,        // no per-module state
+    nullptr,  // functions are added one by one
+    nullptr, nullptr, nullptr, nullptr,
+};
+
+// Adds `def` as a function bound to `module` and appends its name to __all__.
+bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
+    PyObject* function = PyCMethod_New(def, module, module_name, nullptr);
+    if (function == nullptr) return false;
+    PyObject* name = PyObject_GetAttrString(function, "__name__");
+    bool ok = name != nullptr;
+    if (ok) {
+        PyObject* all = PyObject_GetAttrString(module, "__all__");
+        if (all == nullptr && PyErr_ExceptionMatches(PyExc_AttributeError)) {
+            PyErr_Clear();
+            all = PyList_New(0);
+            if (all != nullptr && PyObject_SetAttrString(module, "__all__", all) < 0) Py_CLEAR(all);
+        }
+        ok = all != nullptr && PyList_Append(all, name) == 0 && PyObject_SetAttr(module, name, function) == 0;
+        Py_XDECREF(all);
+    }
+    Py_XDECREF(name);
+    Py_DECREF(function);
+    return ok;
+}
+
+PyObject* create_module() {
+    PyObject* module = PyModule_Create2(&DEFINITION, 1013);
+    if (module == nullptr) return nullptr;
+    PyObject* name = PyModule_GetNameObject(module);
+    bool ok = name != nullptr;
+    for (PyMethodDef& def : FUNCTIONS) {
+        if (!ok) break;
+        ok = add_function(module, name, &def);
+    }
+    Py_XDECREF(name);
+    if (ok && INTERNAL_ERROR == nullptr) {
+        INTERNAL_ERROR = PyErr_NewExceptionWithDoc(
+            "taxon.InternalError",
+            "A violated internal assumption inside taxon. Derived from BaseException,\n"
+            "like SystemExit, so that it is not swallowed by `except Exception`.",
+            PyExc_BaseException, nullptr);
+        ok = INTERNAL_ERROR != nullptr;
+    }
+    if (ok) ok = PyModule_AddObjectRef(module, "InternalError", INTERNAL_ERROR) == 0;
+    if (!ok) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+    return module;
+}
 
 }  // namespace
 
-PyMODINIT_FUNC PyInit_taxon() { return PyModule_Create(&MODULE); }
+}  // namespace taxon::py
+
+PyMODINIT_FUNC PyInit_taxon() {
+    using namespace taxon::py;
+    // The module keeps process-wide Python objects (cached strings,
+    // registrations) that belong to one interpreter: only the main one may
+    // load it, so that those objects never outlive their interpreter.
+    if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+        PyErr_SetString(PyExc_ImportError, "taxon can only be imported in the main interpreter");
+        return nullptr;
+    }
+    if (MODULE == nullptr) {
+        MODULE = create_module();
+        if (MODULE == nullptr) return nullptr;
+    }
+    Py_INCREF(MODULE);
+    return MODULE;
+}
