@@ -1,14 +1,16 @@
 // The walk: from the root, take the first child that accepts the view and go
 // on among its children, until none accepts or a leaf is reached.
+#include "first_level.hpp"
 #include "memo.hpp"
 #include "mime_type.hpp"
 
 namespace taxon {
 
-const MimeType& detect(const std::uint8_t* data, std::size_t size) noexcept {
-    Memo memo;
-    const View view{data, size < READ_LIMIT ? size : READ_LIMIT, &memo};
-    const MimeType* current = &ROOT;
+namespace {
+
+// Goes on below `current`: the first child that accepts is taken, and so on
+// down; no backtracking.
+const MimeType& descend(const MimeType* current, View view) noexcept {
     for (;;) {
         const MimeType* next = nullptr;
         for (const MimeType* child : current->children) {
@@ -20,6 +22,30 @@ const MimeType& detect(const std::uint8_t* data, std::size_t size) noexcept {
         if (next == nullptr) return *current;
         current = next;
     }
+}
+
+}  // namespace
+
+const MimeType& detect(const std::uint8_t* data, std::size_t size) noexcept {
+    Memo memo;
+    const View view{data, size < READ_LIMIT ? size : READ_LIMIT, &memo};
+    if (view.empty()) return descend(&ROOT, view);
+    // First level: only the children that can accept a view with this first
+    // byte, in the root's order.
+    const std::uint8_t first = view[0];
+    const std::uint8_t* candidates = FIRST_LEVEL_BY_BYTE.candidates[first];
+    const std::size_t count = FIRST_LEVEL_BY_BYTE.count[first];
+    for (std::size_t i = 0; i < count; ++i) {
+        const MimeType* child = ROOT.children[candidates[i]];
+        if (child->matcher(view)) return descend(child, view);
+    }
+    return ROOT;
+}
+
+const MimeType& detect_without_dispatch(const std::uint8_t* data, std::size_t size) noexcept {
+    Memo memo;
+    const View view{data, size < READ_LIMIT ? size : READ_LIMIT, &memo};
+    return descend(&ROOT, view);
 }
 
 }  // namespace taxon
