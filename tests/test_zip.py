@@ -65,7 +65,7 @@ def test_archive_made_by_the_jar_tool(tmp_path):
 
 
 @pytest.mark.parametrize("data, expected", [
-    (local_header("x", extra=b"\xfe\xca\0\0"), JAR),  # the jar tool's extra field, whatever the name
+    (local_header("x", extra=b"\xfe\xca"), JAR),  # the jar tool's extra field, whatever the name
     (local_header("x", extra=b"\xca\xfe\0\0"), ZIP),
     # The 100th entry is looked at, the 101st is not (empty names are entries).
     (headers("[Content_Types].xml", *[""] * 98, "word/x"), DOCX),
