@@ -48,9 +48,12 @@ bool root_clsid_is_any(View v, std::initializer_list<std::string_view> clsids) n
 }
 
 // The fallbacks look at the start of sector 0, the sector after the header.
+// When sector 0 holds the allocation table its first entry marks itself as
+// an allocation-table sector (FDFFFFFF); the entries after it then reflect
+// how the writing application laid out its streams.
 constexpr std::size_t SECTOR_0 = 512;
 constexpr std::size_t SECTOR_0_MINIMUM = SECTOR_0 + 8;
-constexpr std::string_view FREE_SECTOR_MARK = "\xFD\xFF\xFF\xFF"sv;
+constexpr std::string_view FAT_SECTOR_MARK = "\xFD\xFF\xFF\xFF"sv;
 
 // The PowerPoint stream name, UTF-16LE, looked for from this offset on.
 constexpr std::size_t PPT_NAME_FROM = 1152;
@@ -66,8 +69,8 @@ bool ole_header(View v) noexcept { return v.size >= HEADER_MINIMUM && v.starts_w
 std::optional<std::size_t> ole_root_entry(View v) noexcept {
     if (!ole_header(v)) return std::nullopt;
     const std::uint64_t sector_size = v.le16(MAJOR_VERSION_AT) == 4 ? 4096 : 512;
-    if (v.size < sector_size) return std::nullopt;
-    if (v.size < DIRECTORY_SECTOR_AT + 4) return std::nullopt;
+    if (v.size < sector_size) return std::nullopt;  // which also holds the directory field
+    static_assert(DIRECTORY_SECTOR_AT + 4 <= 512);
     // The header fills sector "-1": sector k starts at (k + 1) * sector size.
     // At most 2^32 * 2^12, so no overflow in 64 bits.
     const std::uint64_t root = (std::uint64_t{v.le32(DIRECTORY_SECTOR_AT)} + 1) * sector_size;
@@ -89,7 +92,7 @@ bool xls(View v) noexcept {
     if (!ole_header(v) || v.size < SECTOR_0_MINIMUM) return false;
     // A workbook stream (BOF record) at the start of sector 0.
     if (v.size > SECTOR_0_MINIMUM && v.has_at(SECTOR_0, "\x09\x08\x10\x00\x00\x06\x05\x00"sv)) return true;
-    if (!v.has_at(SECTOR_0, FREE_SECTOR_MARK)) return false;
+    if (!v.has_at(SECTOR_0, FAT_SECTOR_MARK)) return false;
     switch (v[SECTOR_0 + 4]) {
         case 0x10: case 0x1F: case 0x22: case 0x23: case 0x28: case 0x29: return true;
         default: return false;
@@ -99,11 +102,12 @@ bool xls(View v) noexcept {
 bool ppt(View v) noexcept {
     if (root_clsid_is_any(v, {PPT_CLSID_A, PPT_CLSID_B})) return true;
     if (!ole_header(v) || v.size < SECTOR_0_MINIMUM) return false;
+    // Sector 0 opening with a PowerPoint record header.
     switch (v.le32(SECTOR_0)) {
         case 0xF01D46A0: case 0xF01E6E00: case 0x03E8000F: return true;
         default: break;
     }
-    if (v.has_at(SECTOR_0, FREE_SECTOR_MARK) && v[SECTOR_0 + 6] == 0 && v[SECTOR_0 + 7] == 0) return true;
+    if (v.has_at(SECTOR_0, FAT_SECTOR_MARK) && v[SECTOR_0 + 6] == 0 && v[SECTOR_0 + 7] == 0) return true;
     if (v.size <= PPT_NAME_FROM) return false;
     // Every start offset from PPT_NAME_FROM on whose name ends inside both the
     // view and the first PPT_NAME_UNTIL bytes.
