@@ -1,28 +1,150 @@
 // ZIP archives and the packages built on them.
 #include "zip.hpp"
 
+#include <cstring>
+#include <initializer_list>
+
 namespace taxon {
 
-bool zip(View) noexcept { return false; }  // not yet written
-bool docx(View) noexcept { return false; }  // not yet written
-bool xlsx(View) noexcept { return false; }  // not yet written
-bool pptx(View) noexcept { return false; }  // not yet written
-bool vsdx(View) noexcept { return false; }  // not yet written
-bool epub(View) noexcept { return false; }  // not yet written
-bool jar(View) noexcept { return false; }  // not yet written
-bool apk(View) noexcept { return false; }  // not yet written
-bool odt(View) noexcept { return false; }  // not yet written
-bool ott(View) noexcept { return false; }  // not yet written
-bool ods(View) noexcept { return false; }  // not yet written
-bool ots(View) noexcept { return false; }  // not yet written
-bool odp(View) noexcept { return false; }  // not yet written
-bool otp(View) noexcept { return false; }  // not yet written
-bool odg(View) noexcept { return false; }  // not yet written
-bool otg(View) noexcept { return false; }  // not yet written
-bool odf_format(View) noexcept { return false; }  // not yet written
-bool odc(View) noexcept { return false; }  // not yet written
-bool sxc(View) noexcept { return false; }  // not yet written
-bool kmz(View) noexcept { return false; }  // not yet written
+namespace {
+
+using namespace std::string_view_literals;
+
+constexpr std::string_view LOCAL_HEADER = "PK\x03\x04"sv;
+constexpr std::size_t LOCAL_HEADER_SIZE = 30;  // fixed part, up to the name
+constexpr std::size_t NAME_LENGTH_AT = 26;
+constexpr std::size_t EXTRA_LENGTH_AT = 28;
+
+// Matchers that look for one entry among many stop after this many entries,
+// the first included.
+constexpr int ENTRY_LIMIT = 100;
+
+// Offset of the first local header signature at or after `from`, or nothing.
+std::optional<std::size_t> find_local_header(View v, std::size_t from) noexcept {
+    if (from > v.size || v.size - from < LOCAL_HEADER.size()) return std::nullopt;
+    const std::size_t last = v.size - LOCAL_HEADER.size();  // last possible start
+    std::size_t i = from;
+    while (i <= last) {
+        const void* hit = std::memchr(v.data + i, 'P', last - i + 1);
+        if (hit == nullptr) return std::nullopt;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - v.data);
+        if (std::memcmp(v.data + i, LOCAL_HEADER.data(), LOCAL_HEADER.size()) == 0) return i;
+        ++i;
+    }
+    return std::nullopt;
+}
+
+// Packages that put a stored, extra-field-free entry named "mimetype" first
+// have its name at offset 30 and its content, their MIME type, right after.
+constexpr std::string_view MIMETYPE_NAME = "mimetype";
+
+// `slack` is how many bytes the view must hold beyond the compared ones.
+bool mimetype_entry_is(View v, std::string_view mime, std::size_t slack) noexcept {
+    const std::size_t name_at = LOCAL_HEADER_SIZE;
+    const std::size_t content_at = name_at + MIMETYPE_NAME.size();
+    if (v.size < content_at + mime.size() + slack) return false;
+    return v.has_at(name_at, MIMETYPE_NAME) && v.has_at(content_at, mime);
+}
+
+// The OpenDocument and StarOffice matchers want the view to reach at least
+// one byte past the compared text; EPUB does not.
+bool opendocument(View v, const MimeType& record) noexcept { return mimetype_entry_is(v, record.mime, 1); }
+
+bool name_is_any(std::string_view name, std::initializer_list<std::string_view> names) noexcept {
+    for (std::string_view candidate : names)
+        if (name == candidate) return true;
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::string_view> ZipIterator::next() noexcept {
+    const std::optional<std::size_t> found = find_local_header(view, position);
+    if (!found) return std::nullopt;
+    const std::size_t i = *found;
+    if (view.size - i < LOCAL_HEADER_SIZE) return std::nullopt;
+    const std::size_t name_length = view.le16(i + NAME_LENGTH_AT);
+    const std::size_t extra_length = view.le16(i + EXTRA_LENGTH_AT);
+    const std::size_t name_at = i + LOCAL_HEADER_SIZE;
+    if (view.size - name_at < name_length) return std::nullopt;
+    // May land past the end of the view; the next call then yields nothing.
+    position = name_at + name_length + extra_length;
+    return std::string_view(reinterpret_cast<const char*>(view.data + name_at), name_length);
+}
+
+bool msoxml(View v, std::string_view prefix) noexcept {
+    ZipIterator entries{v};
+    const std::optional<std::string_view> first = entries.next();
+    if (!first) return false;
+    if (first->starts_with(prefix)) return true;
+    // Otherwise the package must open with one of its own bookkeeping
+    // entries; anything else (docProps/app.xml included) is not a package.
+    if (!name_is_any(*first, {"[Content_Types].xml", "_rels/.rels", "docProps", "customXml", "[trash]"})) return false;
+    for (int seen = 1; seen < ENTRY_LIMIT; ++seen) {
+        const std::optional<std::string_view> name = entries.next();
+        if (!name) return false;
+        if (name->starts_with(prefix)) return true;
+    }
+    return false;
+}
+
+bool zip(View v) noexcept {
+    return v.starts_with(LOCAL_HEADER) || v.starts_with("PK\x05\x06"sv) || v.starts_with("PK\x07\x08"sv);
+}
+
+bool docx(View v) noexcept { return msoxml(v, "word/"); }
+bool xlsx(View v) noexcept { return msoxml(v, "xl/"); }
+bool pptx(View v) noexcept { return msoxml(v, "ppt/"); }
+bool vsdx(View v) noexcept { return msoxml(v, "visio/"); }
+
+bool epub(View v) noexcept { return mimetype_entry_is(v, EPUB.mime, 0); }
+
+bool jar(View v) noexcept {
+    // The jar tool marks its archives with an extra field of ID 0xCAFE on
+    // the first entry, taken to start at offset 0.
+    if (v.size >= LOCAL_HEADER_SIZE) {
+        const std::size_t extra_at = LOCAL_HEADER_SIZE + v.le16(NAME_LENGTH_AT);
+        if (extra_at + 2 <= v.size && v.le16(extra_at) == 0xCAFE) return true;
+    }
+    ZipIterator entries{v};
+    const std::optional<std::string_view> first = entries.next();
+    return first && first->starts_with("META-INF/");
+}
+
+bool apk(View v) noexcept {
+    ZipIterator entries{v};
+    for (int seen = 0; seen < ENTRY_LIMIT; ++seen) {
+        const std::optional<std::string_view> name = entries.next();
+        if (!name) return false;
+        if (name_is_any(*name, {"classes.dex", "resources.arsc", "AndroidManifest.xml",
+                                "META-INF/com/android/build/gradle/app-metadata.properties"}) ||
+            name->starts_with("res/drawable"))
+            return true;
+    }
+    return false;
+}
+
+bool odt(View v) noexcept { return opendocument(v, ODT); }
+bool ott(View v) noexcept { return opendocument(v, OTT); }
+bool ods(View v) noexcept { return opendocument(v, ODS); }
+bool ots(View v) noexcept { return opendocument(v, OTS); }
+bool odp(View v) noexcept { return opendocument(v, ODP); }
+bool otp(View v) noexcept { return opendocument(v, OTP); }
+bool odg(View v) noexcept { return opendocument(v, ODG); }
+bool otg(View v) noexcept { return opendocument(v, OTG); }
+bool odf_format(View v) noexcept { return opendocument(v, ODF); }
+bool odc(View v) noexcept { return opendocument(v, ODC); }
+bool sxc(View v) noexcept { return opendocument(v, SXC); }
+
+bool kmz(View v) noexcept {
+    ZipIterator entries{v};
+    for (int seen = 0; seen < ENTRY_LIMIT; ++seen) {
+        const std::optional<std::string_view> name = entries.next();
+        if (!name) return false;
+        if (*name == "doc.kml") return true;
+    }
+    return false;
+}
 
 // Records
 

@@ -1,6 +1,10 @@
 // ZIP archives and the packages built on them.
 #pragma once
 
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
 #include "../mime_type.hpp"
 
 namespace taxon {
@@ -25,6 +29,27 @@ extern const MimeType ODF;
 extern const MimeType ODC;
 extern const MimeType SXC;
 extern const MimeType KMZ;
+
+// Walks the local file headers of a ZIP archive held in a view and yields
+// the entry names, as views into the same bytes (never copies, never
+// decoded). Nothing is decompressed and the central directory is not read:
+// each search for the next header starts right after the previous header's
+// extra field, so a header signature inside an entry's data counts as a
+// header. The position only grows, so one walk scans the view at most once.
+struct ZipIterator {
+    View view;
+    std::size_t position = 0;
+
+    // The next entry name, or nothing once the walk has ended: no further
+    // header, a header cut short by the end of the view, or a name that runs
+    // past it. A call that yields nothing leaves the position alone.
+    std::optional<std::string_view> next() noexcept;
+};
+
+// The Office Open XML probe shared by docx, xlsx, pptx and vsdx: the first
+// entry lies under `prefix`, or is one of the package's own bookkeeping
+// names and an entry under `prefix` follows within the first 100 entries.
+bool msoxml(View v, std::string_view prefix) noexcept;
 
 bool zip(View v) noexcept;
 bool docx(View v) noexcept;
