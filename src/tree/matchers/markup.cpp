@@ -36,7 +36,7 @@ constexpr std::string_view HTML_TAGS_UPPER[] = {
 };
 
 // The character at character position `n` of the text, if it has one.
-bool char_at(std::string_view text, std::size_t n, char32_t& cp) noexcept {
+bool nth_char(std::string_view text, std::size_t n, char32_t& cp) noexcept {
     std::size_t i = 0;
     for (;;) {
         if (i >= text.size()) return false;
@@ -56,7 +56,7 @@ bool detect_html_content(std::string_view text) noexcept {
     for (const std::string_view tag : HTML_TAGS_UPPER) {
         if (text.size() <= tag.size() || !unicode::upper_starts_with(text, tag)) continue;
         char32_t next;
-        if (!char_at(text, tag.size(), next) || next == '\t' || next == '\n' || next == ' ' || next == '>')
+        if (!nth_char(text, tag.size(), next) || next == '\t' || next == '\n' || next == ' ' || next == '>')
             return true;
     }
     return false;
