@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "../memo.hpp"
 #include "../unicode/unicode.hpp"
 #include "encodings.hpp"
 #include "json.hpp"
@@ -18,8 +19,24 @@ namespace {
 using Text = std::optional<std::string_view>;
 using Buffer = std::span<char, UTF16_TEXT_CAPACITY>;
 
-// The view decoded as UTF-16, afresh for every variant.
-Text decoded(View v, bool big_endian, Buffer local) noexcept { return utf16_to_text(v, big_endian, local); }
+// The view decoded as UTF-16. Within a walk every variant asks for the same
+// view in the same byte order, so the text is kept in the walk's memo and
+// decoded only once; outside a walk it is decoded into `local`.
+Text decoded(View v, bool big_endian, Buffer local) noexcept {
+    Memo* memo = v.memo;
+    if (memo == nullptr) return utf16_to_text(v, big_endian, local);
+    if (memo->utf16 == Memo::Utf16::untried || memo->utf16_big_endian != big_endian ||
+        memo->utf16_view != v.data || memo->utf16_view_size != v.size) {
+        const Text text = utf16_to_text(v, big_endian, memo->utf16_text);
+        memo->utf16 = text ? Memo::Utf16::decoded : Memo::Utf16::undecodable;
+        memo->utf16_big_endian = big_endian;
+        memo->utf16_view = v.data;
+        memo->utf16_view_size = v.size;
+        memo->utf16_size = text ? text->size() : 0;
+    }
+    if (memo->utf16 == Memo::Utf16::undecodable) return std::nullopt;
+    return std::string_view(memo->utf16_text, memo->utf16_size);
+}
 
 template <bool (*Test)(std::string_view) noexcept>
 bool variant(View v, bool big_endian) noexcept {
