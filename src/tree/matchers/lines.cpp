@@ -53,16 +53,17 @@ private:
 // text lines (two at least), none of them empty.
 bool delimited_text(std::string_view text, char delimiter) noexcept {
     TextLines lines(text);
-    std::string_view line;
-    if (!lines.next(line) || line.empty()) return false;
-    const auto count = std::count(line.begin(), line.end(), delimiter);
+    std::string_view first, line;
+    // A second line must exist before anything is counted.
+    if (!lines.next(first) || first.empty() || !lines.next(line)) return false;
+    const auto count = std::count(first.begin(), first.end(), delimiter);
     if (count == 0) return false;
-    int kept = 1;
-    while (kept < 5 && lines.next(line)) {
+    int kept = 2;
+    for (;;) {
         if (line.empty() || std::count(line.begin(), line.end(), delimiter) != count) return false;
+        if (kept == 5 || !lines.next(line)) return true;
         ++kept;
     }
-    return kept >= 2;
 }
 }  // namespace
 
