@@ -3,6 +3,8 @@
 
 #include "../mime_type.hpp"
 
+#include <optional>
+
 namespace taxon {
 
 extern const MimeType UTF8;
@@ -14,5 +16,22 @@ bool utf8(View v) noexcept;
 bool utf8_bom(View v) noexcept;
 bool utf16_be(View v) noexcept;
 bool utf16_le(View v) noexcept;
+
+// UTF-16 decoding, for the text formats recognised inside UTF-16 text.
+
+// Room for the UTF-8 text that utf16_to_text makes from a view of at most
+// READ_LIMIT bytes: a 16-bit unit gives at most three bytes of UTF-8 (a
+// surrogate pair gives four for its two units).
+inline constexpr std::size_t UTF16_TEXT_CAPACITY = READ_LIMIT / 2 * 3;
+
+// Decodes the view as UTF-16 (high byte first when `big_endian`) into UTF-8
+// in `out` and returns the text, or nothing when the view is not UTF-16 text:
+// fewer than two bytes after a leading byte-order mark of that order (which
+// is dropped), an odd length, or an unpaired surrogate. U+0000 and
+// noncharacters decode as themselves. A view of exactly READ_LIMIT bytes
+// whose last unit is a high surrogate was cut inside a pair by the walk: that
+// unit is dropped. Views longer than READ_LIMIT are never decoded.
+std::optional<std::string_view> utf16_to_text(View v, bool big_endian,
+                                              std::span<char, UTF16_TEXT_CAPACITY> out) noexcept;
 
 }  // namespace taxon

@@ -17,4 +17,7 @@ bool ndjson(View v) noexcept;
 bool har(View v) noexcept;
 bool gltf(View v) noexcept;
 
+// The JSON test over text decoded from UTF-16 (well-formed UTF-8).
+bool detect_json_content(std::string_view text) noexcept;
+
 }  // namespace taxon

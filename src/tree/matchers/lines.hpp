@@ -25,4 +25,10 @@ bool icalendar(View v) noexcept;
 bool warc(View v) noexcept;
 bool m3u(View v) noexcept;
 
+// The CSV, TSV and SubRip tests over text decoded from UTF-16 (well-formed
+// UTF-8), judged on text lines rather than byte pieces.
+bool detect_csv_content(std::string_view text) noexcept;
+bool detect_tsv_content(std::string_view text) noexcept;
+bool detect_srt_content(std::string_view text) noexcept;
+
 }  // namespace taxon

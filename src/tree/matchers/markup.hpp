@@ -41,4 +41,7 @@ bool xfdf(View v) noexcept;
 bool owl2(View v) noexcept;
 bool xhtml(View v) noexcept;
 
+// The HTML test over text decoded from UTF-16 (well-formed UTF-8).
+bool detect_html_content(std::string_view text) noexcept;
+
 }  // namespace taxon
