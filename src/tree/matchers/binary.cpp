@@ -55,13 +55,14 @@ bool jpeg2000(View v, std::string_view brand) noexcept {
 
 bool tar(View v) noexcept {
     if (v.size < TAR_BLOCK) return false;
+    // The checksum field is the cheap test that nearly every non-tar fails.
+    std::uint32_t stored = 0;
+    if (!parse_octal(v.from(TAR_CHKSUM).first(TAR_CHKSUM_LEN), stored)) return false;
     // A Gentoo binary package (gpkg) is a tar whose first member is named
     // ".../gpkg-1"; it is a package, not a plain archive, so refuse it.
     for (std::size_t i = 0; i + GPKG_MARK.size() <= TAR_NAME_LEN; ++i) {
         if (v.has_at(i, GPKG_MARK)) return false;
     }
-    std::uint32_t stored = 0;
-    if (!parse_octal(v.from(TAR_CHKSUM).first(TAR_CHKSUM_LEN), stored)) return false;
     // The checksum is the sum of the header with its own field taken as
     // spaces. Some old writers summed signed chars, so accept either sum.
     std::uint64_t unsigned_sum = 0;
