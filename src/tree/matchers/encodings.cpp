@@ -6,10 +6,116 @@
 #include "scripts.hpp"
 #include "utf16.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 namespace taxon {
 
-bool utf8(View) noexcept { return false; }  // not yet written
-bool utf8_bom(View) noexcept { return false; }  // not yet written
+namespace {
+
+// Control bytes that never occur in text: 00-08, 0B, 0E-1A and 1C-1F. Tab,
+// line feed, form feed, carriage return and escape are allowed; bit b is set
+// when byte b is refused.
+constexpr std::uint32_t REFUSED_CONTROLS = 0xF7FFC9FFu;
+
+constexpr bool refused_control(std::uint8_t b) noexcept { return b < 0x20 && ((REFUSED_CONTROLS >> b) & 1u) != 0; }
+
+constexpr std::uint64_t ONES = 0x0101010101010101ull;
+constexpr std::uint64_t HIGHS = 0x8080808080808080ull;
+
+inline std::uint64_t load64(const std::uint8_t* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Outcome of reading one multi-byte sequence.
+enum class Seq { bad, cut };
+
+// Reads the sequence whose lead byte (80 or above) is at p[0], with `avail`
+// bytes left in the view. Returns its length when it is well formed, or sets
+// `why`: `cut` when the bytes present are a valid start that the end of the
+// view cuts short, `bad` otherwise. Overlong forms, surrogates and code
+// points above U+10FFFF are bad.
+inline std::size_t sequence(const std::uint8_t* p, std::size_t avail, Seq& why) noexcept {
+    const std::uint8_t lead = p[0];
+    std::size_t len;
+    std::uint8_t lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (lead < 0xC2) {
+        why = Seq::bad;  // stray continuation byte, or overlong two-byte form
+        return 0;
+    } else if (lead < 0xE0) {
+        len = 2;
+    } else if (lead < 0xF0) {
+        len = 3;
+        if (lead == 0xE0) lo = 0xA0;       // overlong below U+0800
+        else if (lead == 0xED) hi = 0x9F;  // surrogates U+D800-U+DFFF
+    } else if (lead < 0xF5) {
+        len = 4;
+        if (lead == 0xF0) lo = 0x90;       // overlong below U+10000
+        else if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
+    } else {
+        why = Seq::bad;
+        return 0;
+    }
+    const std::size_t have = avail < len ? avail : len;
+    if (have >= 2 && (p[1] < lo || p[1] > hi)) {
+        why = Seq::bad;
+        return 0;
+    }
+    for (std::size_t i = 2; i < have; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            why = Seq::bad;
+            return 0;
+        }
+    }
+    if (have < len) {
+        why = Seq::cut;
+        return 0;
+    }
+    return len;
+}
+
+}  // namespace
+
+bool utf8(View v) noexcept {
+    if (v.empty()) return false;
+    const std::uint8_t* p = v.data;
+    const std::uint8_t* const end = v.data + v.size;
+    while (p < end) {
+        // Eight ASCII bytes at a time; a word that holds a control byte is
+        // looked at byte by byte, as text has a line feed every few words.
+        if (end - p >= 8) {
+            const std::uint64_t w = load64(p);
+            if ((w & HIGHS) == 0) {
+                if (((w - 0x20 * ONES) & ~w & HIGHS) != 0) {
+                    for (int i = 0; i < 8; ++i)
+                        if (refused_control(p[i])) return false;
+                }
+                p += 8;
+                continue;
+            }
+        }
+        const std::uint8_t b = *p;
+        if (b < 0x80) {
+            if (refused_control(b)) return false;
+            ++p;
+            continue;
+        }
+        Seq why = Seq::bad;
+        const std::size_t len = sequence(p, static_cast<std::size_t>(end - p), why);
+        if (len == 0) {
+            // A character cut by the walk's read limit: the text goes on
+            // beyond the view, so the cut is not held against it.
+            return why == Seq::cut && v.size == READ_LIMIT;
+        }
+        p += len;
+    }
+    return true;
+}
+
+bool utf8_bom(View v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
+
 bool utf16_be(View) noexcept { return false; }  // not yet written
 bool utf16_le(View) noexcept { return false; }  // not yet written
 

@@ -1,0 +1,92 @@
+// Byte-level helpers shared by the text matchers: white space, prefix and
+// needle tests, and cutting a view into line-feed separated pieces.
+//
+// Everything here works on views of the caller's bytes and allocates nothing.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string.h>  // memmem
+#include <string_view>
+
+#include "../mime_type.hpp"
+
+namespace taxon::text {
+
+// White space as the markup and JSON tests see it: tab, line feed, form feed,
+// carriage return and space. The vertical tab (0B) is deliberately not in it.
+constexpr bool is_space(std::uint8_t b) noexcept {
+    return b == 0x20 || b == 0x09 || b == 0x0A || b == 0x0C || b == 0x0D;
+}
+
+// The view without its leading white space.
+inline View skip_space(View v) noexcept {
+    std::size_t i = 0;
+    while (i < v.size && is_space(v[i])) ++i;
+    return v.from(i);
+}
+
+// True when `needle` occurs anywhere in the view, byte for byte.
+inline bool contains(View v, std::string_view needle) noexcept {
+    if (needle.size() > v.size) return false;
+    if (needle.empty()) return true;
+    return ::memmem(v.data, v.size, needle.data(), needle.size()) != nullptr;
+}
+
+// True when the view begins with `lower` once the letters A to Z of the view
+// are taken as a to z. `lower` holds no upper-case letters; every other byte
+// must be equal as it is.
+inline bool starts_with_folded(View v, std::string_view lower) noexcept {
+    if (lower.size() > v.size) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        std::uint8_t b = v[i];
+        if (b >= 'A' && b <= 'Z') b = static_cast<std::uint8_t>(b + ('a' - 'A'));
+        if (b != static_cast<std::uint8_t>(lower[i])) return false;
+    }
+    return true;
+}
+
+// Same, with `upper` holding no lower-case letters and a to z of the view
+// taken as A to Z.
+inline bool starts_with_upper(View v, std::string_view upper) noexcept {
+    if (upper.size() > v.size) return false;
+    for (std::size_t i = 0; i < upper.size(); ++i) {
+        std::uint8_t b = v[i];
+        if (b >= 'a' && b <= 'z') b = static_cast<std::uint8_t>(b - ('a' - 'A'));
+        if (b != static_cast<std::uint8_t>(upper[i])) return false;
+    }
+    return true;
+}
+
+// The view cut at every line feed. The line feeds belong to no piece and a
+// carriage return before one stays in its piece. n line feeds give n + 1
+// pieces, the last one empty when the view ends with a line feed; an empty
+// view gives one empty piece. Pieces are views into the input.
+class Pieces {
+public:
+    explicit Pieces(View v) noexcept : rest_(v) {}
+
+    // Sets `piece` to the next piece; false once every piece has been given.
+    bool next(View& piece) noexcept {
+        if (done_) return false;
+        const void* lf = rest_.size == 0 ? nullptr : std::memchr(rest_.data, '\n', rest_.size);
+        if (lf == nullptr) {
+            piece = rest_;
+            done_ = true;
+            return true;
+        }
+        const std::size_t n = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - rest_.data);
+        piece = rest_.first(n);
+        rest_ = rest_.from(n + 1);
+        return true;
+    }
+
+    // True once the last piece has been given.
+    bool done() const noexcept { return done_; }
+
+private:
+    View rest_;
+    bool done_ = false;
+};
+
+}  // namespace taxon::text
