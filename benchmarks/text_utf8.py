@@ -26,7 +26,7 @@ def fit(text: bytes) -> bytes:
 def inputs():
     ascii_text = fit(b"The quick brown fox jumps over the lazy dog near the river bank.\n")
     ascii_text = (ascii_text + b"x" * SIZE)[:SIZE]
-    unicode_text = fit("Съешь же ещё этих мягких французских булок, да выпей чаю. Ünïcödé ✓ 漢字\n".encode())
+    unicode_text = fit("Съешь же ещё этих мягких французских булок и выпей чаю. Ünïcödé ✓ 漢字\n".encode())
     csv = fit(b"id,name,price,amount\n" + b"".join(b"%d,item%d,%d.50,%d\n" % (i, i, i, i * 3) for i in range(200)))
     doc = {"items": [{"id": i, "name": "item %d" % i, "tags": ["a", "b"]} for i in range(60)]}
     js = json.dumps(doc, indent=1).encode()[:SIZE]

@@ -11,6 +11,10 @@
 
 #include "../mime_type.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace taxon::text {
 
 // White space as the markup and JSON tests see it: tab, line feed, form feed,
@@ -28,9 +32,37 @@ inline View skip_space(View v) noexcept {
 
 // True when `needle` occurs anywhere in the view, byte for byte.
 inline bool contains(View v, std::string_view needle) noexcept {
-    if (needle.size() > v.size) return false;
-    if (needle.empty()) return true;
-    return ::memmem(v.data, v.size, needle.data(), needle.size()) != nullptr;
+    const std::size_t k = needle.size();
+    if (k > v.size) return false;
+    if (k == 0) return true;
+#if defined(__SSE2__)
+    if (k >= 2) {
+        // Sixteen starts at a time: a start is a candidate when the needle's
+        // second and last bytes both fit there; candidates are then compared
+        // whole. Every load stays inside the view: the last start is
+        // size - k and k >= 2.
+        const std::uint8_t* const d = v.data;
+        const std::size_t last = v.size - k;
+        const __m128i second = _mm_set1_epi8(static_cast<char>(needle[1]));
+        const __m128i final_byte = _mm_set1_epi8(static_cast<char>(needle[k - 1]));
+        std::size_t i = 0;
+        for (; i + 15 <= last; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k - 1));
+            auto m = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, second), _mm_cmpeq_epi8(b, final_byte))));
+            while (m != 0) {
+                if (std::memcmp(d + i + static_cast<unsigned>(__builtin_ctz(m)), needle.data(), k) == 0) return true;
+                m &= m - 1;
+            }
+        }
+        for (; i <= last; ++i)
+            if (d[i + 1] == static_cast<std::uint8_t>(needle[1]) && std::memcmp(d + i, needle.data(), k) == 0)
+                return true;
+        return false;
+    }
+#endif
+    return ::memmem(v.data, v.size, needle.data(), k) != nullptr;
 }
 
 // True when the view begins with `lower` once the letters A to Z of the view
