@@ -17,23 +17,19 @@ REFUSED = set(range(0x00, 0x09)) | {0x0B} | set(range(0x0E, 0x1B)) | set(range(0
         (b"a\x00b", BINARY),
         (b"a\x0bb", BINARY),  # vertical tab
         (b"a\x1ab", BINARY),
-        (b"a\x08b", BINARY),
-        (b"a\x1fb", BINARY),
         (b"a\x1bb\x0cc\x7fd\te\r\n", TEXT),  # escape, form feed, delete, tab, CR LF
         ("é ü € 𝄞 漢".encode(), TEXT),
         (b"\xc0\x80", BINARY),  # overlong NUL
-        (b"\xc1\xbf", BINARY),
         (b"\xe0\x80\xaf", BINARY),  # overlong three-byte form
         (b"\xf0\x80\x80\xaf", BINARY),  # overlong four-byte form
         (b"\xed\xa0\x80", BINARY),  # encoded surrogate
         (b"\xed\x9f\xbf", TEXT),  # U+D7FF, the last one before the surrogates
         (b"\xf4\x8f\xbf\xbf", TEXT),  # U+10FFFF
         (b"\xf4\x90\x80\x80", BINARY),  # above U+10FFFF
-        (b"\xf5\x80\x80\x80", BINARY),
         (b"a\x80b", BINARY),  # stray continuation byte
         (b"a\xc3", BINARY),  # a short view cut inside a character
         (b"a\xe2\x82", BINARY),
-        (b"\xc3(", BINARY),
+        (b"\xef\xbb", BINARY),  # a byte-order mark cut short
     ],
 )
 def test_utf8(data, expected):
@@ -47,10 +43,6 @@ def test_utf8(data, expected):
 def test_utf8_byte_order_mark_is_plain_text_whatever_follows(data):
     assert taxon.detect_mime(data) == TEXT
     assert taxon.detect_type(data) == ".txt"
-
-
-def test_utf8_byte_order_mark_cut_short_is_not_text():
-    assert taxon.detect_mime(b"\xef\xbb") == BINARY
 
 
 @pytest.mark.parametrize("char", ["é", "€", "𝄞"])
@@ -79,10 +71,6 @@ def test_exactly_3072_bytes_ending_in_a_cut_character():
     # Indistinguishable from a longer text cut by the walk.
     assert taxon.detect_mime(b"x" * 3071 + b"\xe2") == TEXT
     assert taxon.detect_mime(b"x" * 3070 + b"\xe2") == BINARY
-
-
-def test_bytes_beyond_the_read_limit_are_not_seen():
-    assert taxon.detect_mime(b"x" * 3072 + b"\x00\xff") == TEXT
 
 
 @pytest.mark.parametrize("position", range(0, 100, 3))
@@ -123,6 +111,7 @@ def test_utf8_agrees_with_a_strict_decoder(parts, pad):
     assert (taxon.detect_mime(data) != BINARY) == expected_answer(data)
 
 
-def test_large_and_hostile_inputs_are_answered():
+def test_large_inputs_are_judged_on_their_first_3072_bytes():
+    assert taxon.detect_mime(b"x" * 3072 + b"\x00\xff") == TEXT
     assert taxon.detect_mime(b"\xff" * 5_000_000) == BINARY
     assert taxon.detect_mime("ж".encode() * 2_000_000) == TEXT

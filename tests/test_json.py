@@ -32,7 +32,6 @@ def string_value(total):
         (b"{} and then some words", JSON),
         (b"{} and then ]", TEXT),
         (b"{\\rtf1 hello}", "text/rtf"),  # a backslash outside a string is not JSON
-        (b"[1, 2] \\ 3", TEXT),
         (string_value(512), JSON),  # ends at the last byte of the window
         (string_value(512)[:-1], TEXT),  # the view ends inside the window, unbalanced
         (b" \n" + string_value(512), JSON),  # leading white space is not in the window
@@ -80,21 +79,16 @@ def test_ndjson(data, expected):
 @pytest.mark.parametrize(
     "doc, expected",
     [
-        ({"type": "FeatureCollection", "features": []}, "application/geo+json"),
-        ({"type": "Feature", "geometry": None, "properties": {}}, JSON),
-        ({"log": {"version": "1.2", "entries": []}}, JSON),  # HAR keeps the JSON type
-        ({"asset": {"version": "2.0"}, "scenes": [], "nodes": []}, "model/gltf+json"),
-        ({"asset": {}, "scenes": []}, JSON),
-        ({"Type": "FeatureCollection", "features": []}, JSON),  # keys are case-sensitive
+        ({"type": "FeatureCollection", "features": []}, ".geojson"),
+        ({"type": "Feature", "geometry": None, "properties": {}}, ".json"),
+        ({"log": {"version": "1.2", "entries": []}}, ".har"),
+        ({"asset": {"version": "2.0"}, "scenes": [], "nodes": []}, ".gltf"),
+        ({"asset": {}, "scenes": []}, ".json"),
+        ({"Type": "FeatureCollection", "features": []}, ".json"),  # keys are case-sensitive
     ],
 )
 def test_keyed_documents(doc, expected):
-    assert taxon.detect_mime(json.dumps(doc).encode()) == expected
-
-
-def test_keyed_documents_extensions():
-    assert taxon.detect_type(json.dumps({"log": {"version": "1.2"}}).encode()) == ".har"
-    assert taxon.detect_type(json.dumps({"type": "FeatureCollection", "features": []}).encode()) == ".geojson"
+    assert taxon.detect_type(json.dumps(doc).encode()) == expected
 
 
 def test_geojson_before_ndjson():

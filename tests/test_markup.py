@@ -23,21 +23,15 @@ DECL = b'<?xml version="1.0" encoding="UTF-8"?>\n'
         (b"<html\n", TEXT),  # only a space or '>' may follow
         (b"<html lang=en>", HTML),
         (b"<!doctype html>", HTML),
-        (b"<!DOCTYPE HTML PUBLIC", HTML),
         (b"<!DOCTYPE  html>", TEXT),  # two spaces
         (b"<br/>", TEXT),
         (b"<br>", HTML),
         (b"<pre>", TEXT),
         (b"<p>", HTML),
-        (b"<P>", HTML),
-        (b"<a href=x>", HTML),
         (b"<H1>", HTML),
-        (b"<iframe ", HTML),
-        (b"<TABLE>", HTML),
         (b"<?xml", XML),
         (b"\n  <?xml version='1.0'?><doc/>", XML),
         (b"<?XML version='1.0'?>", TEXT),
-        (b"<?xm", TEXT),
         (b"   ", TEXT),
         (b"<svg", SVG),
         (b"\n<svg xmlns='http://www.w3.org/2000/svg'/>", SVG),
@@ -93,15 +87,10 @@ def test_earliest_vocabulary_wins():
     assert taxon.detect_mime(DECL + b"<feed><owl/></feed>") == "application/atom+xml"
 
 
-@pytest.mark.parametrize(
-    "data, expected",
-    [
-        (b"<!DOCTYPE html><html xmlns='http://www.w3.org/1999/xhtml'>", HTML),
-        (DECL + b"<html xmlns='http://www.w3.org/1999/xhtml'>", "application/xhtml+xml"),
-    ],
-)
-def test_xhtml_needs_the_declaration(data, expected):
-    assert taxon.detect_mime(data) == expected
+def test_xhtml_needs_the_declaration():
+    page = b"<html xmlns='http://www.w3.org/1999/xhtml'>"
+    assert taxon.detect_mime(b"<!DOCTYPE html>" + page) == HTML
+    assert taxon.detect_mime(DECL + page) == "application/xhtml+xml"
 
 
 def test_svg_written_by_elementtree():
@@ -113,13 +102,6 @@ def test_svg_written_by_elementtree():
     assert taxon.detect_type(ET.tostring(root)) == ".svg"
     # With its declaration it is an XML document first.
     assert taxon.detect_mime(ET.tostring(root, xml_declaration=True, encoding="utf-8")) == XML
-
-
-def test_rss_written_by_elementtree():
-    rss = ET.Element("rss", version="2.0")
-    ET.SubElement(ET.SubElement(rss, "channel"), "title").text = "news"
-    data = ET.tostring(rss, xml_declaration=True, encoding="utf-8")
-    assert taxon.detect_mime(data) == "application/rss+xml"
 
 
 def system_files(pattern, limit=20):

