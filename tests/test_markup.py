@@ -78,6 +78,14 @@ def test_xml_vocabularies_anywhere_in_the_view(needle, expected):
     assert taxon.detect_mime(data) == expected
 
 
+@pytest.mark.parametrize("offset", range(0, 80, 3))
+def test_needle_at_every_alignment(offset):
+    for tail in (b"", b"-" * 50):
+        data = DECL + b"-" * offset + b"<rss" + tail
+        assert taxon.detect_mime(data) == "application/rss+xml"
+        assert taxon.detect_mime(data.replace(b"<rss", b"<rsS")) == XML
+
+
 def test_needle_beyond_the_read_limit_is_not_seen():
     assert taxon.detect_mime(DECL + b" " * 3072 + b"<rss>") == XML
 

@@ -5,6 +5,7 @@
 #include "markup.hpp"
 #include "scripts.hpp"
 #include "utf16.hpp"
+#include "text.hpp"
 
 #include <array>
 #include <cstdint>
@@ -228,13 +229,6 @@ __attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(View v) noexcept
     return p;
 }
 
-bool has_avx2() noexcept {
-    static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return yes;
-}
 #endif
 
 }  // namespace
@@ -242,7 +236,7 @@ bool has_avx2() noexcept {
 bool utf8(View v) noexcept {
     if (v.empty()) return false;
 #ifdef TAXON_UTF8_AVX2
-    if (v.size >= 32 && has_avx2()) {
+    if (v.size >= 32 && text::has_avx2()) {
         const std::uint8_t* p = utf8_blocks(v);
         return p != nullptr && utf8_from(v, p);
     }
