@@ -84,7 +84,7 @@ inline std::size_t sequence(const std::uint8_t* p, std::size_t avail, Seq& why) 
 
 // Validates from `p` to the end of the view, one character at a time, with
 // eight ASCII bytes taken at once where the text allows it.
-bool utf8_from(View v, const std::uint8_t* p) noexcept {
+bool utf8_from(const View& v, const std::uint8_t* p) noexcept {
     const std::uint8_t* const end = v.data + v.size;
     while (p < end) {
         // A word that holds a control byte is looked at byte by byte, as
@@ -131,7 +131,7 @@ bool utf8_from(View v, const std::uint8_t* p) noexcept {
 // Returns where the caller must go on one character at a time (the lead
 // byte of a sequence the last block left open, or the first byte after the
 // blocks), or nullptr when the bytes before that point are not valid text.
-__attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(View v) noexcept {
+__attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(const View& v) noexcept {
     constexpr std::int8_t TOO_SHORT = 1 << 0;
     constexpr std::int8_t TOO_LONG = 1 << 1;
     constexpr std::int8_t OVERLONG_3 = 1 << 2;
@@ -233,7 +233,7 @@ __attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(View v) noexcept
 
 }  // namespace
 
-bool utf8(View v) noexcept {
+bool utf8(const View& v) noexcept {
     if (v.empty()) return false;
 #ifdef TAXON_UTF8_AVX2
     if (v.size >= 32 && text::has_avx2()) {
@@ -244,11 +244,11 @@ bool utf8(View v) noexcept {
     return utf8_from(v, v.data);
 }
 
-bool utf8_bom(View v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
+bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
 
 
-bool utf16_be(View v) noexcept { return v.starts_with("\xFE\xFF"); }
-bool utf16_le(View v) noexcept { return v.starts_with("\xFF\xFE"); }
+bool utf16_be(const View& v) noexcept { return v.starts_with("\xFE\xFF"); }
+bool utf16_le(const View& v) noexcept { return v.starts_with("\xFF\xFE"); }
 
 // UTF-16 decoding
 

@@ -18,7 +18,7 @@ constexpr std::size_t JSON_WINDOW = 512;
 
 // Every quoted key must occur somewhere in the view.
 template <std::size_t N>
-bool has_keys(View v, const std::string_view (&keys)[N]) noexcept {
+bool has_keys(const View& v, const std::string_view (&keys)[N]) noexcept {
     for (const std::string_view key : keys)
         if (!text::contains(v, key)) return false;
     return true;
@@ -52,7 +52,7 @@ inline unsigned acting_bytes(const std::uint8_t* p, std::size_t len) noexcept {
 // of the value the square brackets and the curly braces outside string
 // literals never close more than they opened. Brackets and braces are
 // counted apart, so their nesting order is not examined.
-bool json(View v) noexcept {
+bool json(const View& v) noexcept {
     const View body = text::skip_space(v);
     if (body.empty() || (body[0] != '[' && body[0] != '{')) return false;
     const std::size_t n = body.size < JSON_WINDOW ? body.size : JSON_WINDOW;
@@ -92,14 +92,14 @@ bool json(View v) noexcept {
 
 // The keys are looked for before the value is scanned: most JSON lacks them,
 // and the answer is the same in either order.
-bool geojson(View v) noexcept {
+bool geojson(const View& v) noexcept {
     static constexpr std::string_view KEYS[] = {"\"FeatureCollection\"", "\"features\"", "\"type\""};
     return has_keys(v, KEYS) && json(v);
 }
 
 // One JSON value per line: each of the first three pieces (two when there
 // are only two) is empty or JSON on its own.
-bool ndjson(View v) noexcept {
+bool ndjson(const View& v) noexcept {
     text::Pieces pieces(v);
     View piece;
     int seen = 0;
@@ -111,12 +111,12 @@ bool ndjson(View v) noexcept {
     return true;
 }
 
-bool har(View v) noexcept {
+bool har(const View& v) noexcept {
     static constexpr std::string_view KEYS[] = {"\"log\"", "\"version\""};
     return has_keys(v, KEYS) && json(v);
 }
 
-bool gltf(View v) noexcept {
+bool gltf(const View& v) noexcept {
     static constexpr std::string_view KEYS[] = {"\"asset\"", "\"scenes\"", "\"nodes\""};
     return has_keys(v, KEYS) && json(v);
 }

@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t DELIMITED_WINDOW = 1024;
 constexpr int DELIMITED_LINES = 5;
 
-std::size_t count_byte(View v, std::uint8_t b) noexcept {
+std::size_t count_byte(const View& v, std::uint8_t b) noexcept {
     std::size_t n = 0;
     for (std::size_t i = 0; i < v.size; ++i) n += v[i] == b;
     return n;
@@ -22,7 +22,7 @@ std::size_t count_byte(View v, std::uint8_t b) noexcept {
 // The first line holds at least one delimiter and each of the next ones, up
 // to five lines within the first 1024 bytes, holds as many. There is no
 // quoting: a quoted delimiter counts like any other.
-bool delimited(View v, std::uint8_t delimiter) noexcept {
+bool delimited(const View& v, std::uint8_t delimiter) noexcept {
     if (v.empty()) return false;
     text::Pieces pieces(v.first(DELIMITED_WINDOW));
     View piece;
@@ -41,14 +41,14 @@ bool delimited(View v, std::uint8_t delimiter) noexcept {
 
 }  // namespace
 
-bool csv_format(View v) noexcept { return delimited(v, ','); }
-bool tsv(View v) noexcept { return delimited(v, '\t'); }
+bool csv_format(const View& v) noexcept { return delimited(v, ','); }
+bool tsv(const View& v) noexcept { return delimited(v, '\t'); }
 
-bool rtf(View v) noexcept { return v.starts_with("{\\rtf"); }
+bool rtf(const View& v) noexcept { return v.starts_with("{\\rtf"); }
 
 // The first cue of a SubRip file: its number "1" on a line of its own, then
 // a timing line with the arrow between the two times.
-bool srt(View v) noexcept {
+bool srt(const View& v) noexcept {
     const View rest = text::skip_space(v);
     if (!rest.starts_with("1\n") && !rest.starts_with("1\r\n")) return false;
     text::Pieces pieces(rest);
@@ -58,19 +58,19 @@ bool srt(View v) noexcept {
     return timing.size >= 5 && text::contains(timing, " --> ");
 }
 
-bool vtt(View v) noexcept {
+bool vtt(const View& v) noexcept {
     if (!v.starts_with("WEBVTT")) return false;
     if (v.size == 6) return true;
     const std::uint8_t after = v[6];
     return after == '\t' || after == '\n' || after == '\r' || after == ' ';
 }
 
-bool vcard(View v) noexcept { return text::starts_with_upper(v, "BEGIN:VCARD"); }
-bool icalendar(View v) noexcept { return text::starts_with_upper(v, "BEGIN:VCALENDAR"); }
+bool vcard(const View& v) noexcept { return text::starts_with_upper(v, "BEGIN:VCARD"); }
+bool icalendar(const View& v) noexcept { return text::starts_with_upper(v, "BEGIN:VCALENDAR"); }
 
-bool warc(View v) noexcept { return v.starts_with("WARC/1.0") || v.starts_with("WARC/1.1"); }
+bool warc(const View& v) noexcept { return v.starts_with("WARC/1.0") || v.starts_with("WARC/1.1"); }
 
-bool m3u(View v) noexcept { return v.starts_with("#EXTM3U"); }
+bool m3u(const View& v) noexcept { return v.starts_with("#EXTM3U"); }
 
 // CSV, TSV and SubRip over decoded UTF-16 text -----------------------------
 }  // namespace taxon

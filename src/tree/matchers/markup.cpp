@@ -20,14 +20,14 @@ constexpr std::string_view SVG_NAMESPACE = "http://www.w3.org/2000/svg";
 constexpr std::string_view XHTML_NAMESPACE_START = "http://www.w3.org/1999/xht";
 
 // An XML declaration after any leading white space.
-bool xml_declaration(View v) noexcept { return text::skip_space(v).starts_with("<?xml"); }
+bool xml_declaration(const View& v) noexcept { return text::skip_space(v).starts_with("<?xml"); }
 
 // An XML document that holds `needle` anywhere.
-bool xml_with(View v, std::string_view needle) noexcept { return xml_declaration(v) && text::contains(v, needle); }
+bool xml_with(const View& v, std::string_view needle) noexcept { return xml_declaration(v) && text::contains(v, needle); }
 
 }  // namespace
 
-bool html(View v) noexcept {
+bool html(const View& v) noexcept {
     const View body = text::skip_space(v);
     if (body.size < 3 || body[0] != '<') return false;  // the shortest tag and its closing byte
     for (const std::string_view tag : HTML_TAGS) {
@@ -41,29 +41,29 @@ bool html(View v) noexcept {
     return false;
 }
 
-bool xml(View v) noexcept { return xml_declaration(v); }
+bool xml(const View& v) noexcept { return xml_declaration(v); }
 
-bool svg(View v) noexcept {
+bool svg(const View& v) noexcept {
     const View body = text::skip_space(v);
     if (body.starts_with("<?xml")) return text::contains(body, "<svg") || text::contains(body, SVG_NAMESPACE);
     return body.starts_with("<svg");
 }
 
-bool rss(View v) noexcept { return xml_with(v, "<rss"); }
-bool atom(View v) noexcept { return xml_with(v, "<feed"); }
-bool x3d(View v) noexcept { return xml_with(v, "<X3D"); }
-bool kml(View v) noexcept { return xml_with(v, "<kml"); }
-bool xliff(View v) noexcept { return xml_with(v, "<xliff"); }
-bool collada(View v) noexcept { return xml_with(v, "<COLLADA"); }
-bool gml(View v) noexcept { return xml_with(v, "<gml"); }
-bool gpx(View v) noexcept { return xml_with(v, "<gpx"); }
+bool rss(const View& v) noexcept { return xml_with(v, "<rss"); }
+bool atom(const View& v) noexcept { return xml_with(v, "<feed"); }
+bool x3d(const View& v) noexcept { return xml_with(v, "<X3D"); }
+bool kml(const View& v) noexcept { return xml_with(v, "<kml"); }
+bool xliff(const View& v) noexcept { return xml_with(v, "<xliff"); }
+bool collada(const View& v) noexcept { return xml_with(v, "<COLLADA"); }
+bool gml(const View& v) noexcept { return xml_with(v, "<gml"); }
+bool gpx(const View& v) noexcept { return xml_with(v, "<gpx"); }
 // The root element name of the TCX schema, cut to twenty letters.
-bool tcx(View v) noexcept { return xml_with(v, "TrainingCenterDataba"); }
-bool amf(View v) noexcept { return xml_with(v, "<amf"); }
-bool threemf(View v) noexcept { return xml_with(v, "<model"); }
-bool xfdf(View v) noexcept { return xml_with(v, "<xfdf"); }
-bool owl2(View v) noexcept { return xml_with(v, "<owl"); }
-bool xhtml(View v) noexcept { return xml_with(v, XHTML_NAMESPACE_START); }
+bool tcx(const View& v) noexcept { return xml_with(v, "TrainingCenterDataba"); }
+bool amf(const View& v) noexcept { return xml_with(v, "<amf"); }
+bool threemf(const View& v) noexcept { return xml_with(v, "<model"); }
+bool xfdf(const View& v) noexcept { return xml_with(v, "<xfdf"); }
+bool owl2(const View& v) noexcept { return xml_with(v, "<owl"); }
+bool xhtml(const View& v) noexcept { return xml_with(v, XHTML_NAMESPACE_START); }
 
 // HTML over decoded UTF-16 text -------------------------------------------
 }  // namespace taxon

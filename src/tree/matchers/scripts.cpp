@@ -11,7 +11,7 @@ namespace {
 
 // True when the view begins with any of the openings.
 template <std::size_t N>
-bool opens_with(View v, const std::string_view (&openings)[N]) noexcept {
+bool opens_with(const View& v, const std::string_view (&openings)[N]) noexcept {
     for (const std::string_view opening : openings)
         if (v.starts_with(opening)) return true;
     return false;
@@ -66,47 +66,47 @@ bool has_keyword(View window) noexcept {
 
 }  // namespace
 
-bool php(View v) noexcept {
+bool php(const View& v) noexcept {
     if (v.starts_with("<?php")) return true;
     return v.size >= 3 && v[0] == '<' && v[1] == '?' && (v[2] == '\n' || v[2] == '\r' || v[2] == ' ');
 }
 
-bool javascript(View v) noexcept {
+bool javascript(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env node", "#!/usr/bin/node", "//", "/*"};
     if (v.size < 2) return false;
     if (opens_with(v, OPENINGS)) return true;
     return has_keyword(v.first(KEYWORD_WINDOW));
 }
 
-bool python(View v) noexcept {
+bool python(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env python", "#!/usr/bin/python", "#!python",
                                                     "# -*- coding:"};
     return opens_with(v, OPENINGS);
 }
 
-bool perl(View v) noexcept {
+bool perl(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env perl", "#!/usr/bin/perl", "#!perl"};
     return opens_with(v, OPENINGS);
 }
 
-bool ruby(View v) noexcept {
+bool ruby(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env ruby", "#!/usr/bin/ruby", "#!ruby"};
     return opens_with(v, OPENINGS);
 }
 
-bool lua(View v) noexcept {
+bool lua(const View& v) noexcept {
     // "\x1bLua" is the header of a precompiled chunk.
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env lua", "#!/usr/bin/lua", "#!lua",
                                                     "\x1b" "Lua"};
     return opens_with(v, OPENINGS);
 }
 
-bool shell(View v) noexcept {
+bool shell(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/bin/sh", "#!/bin/bash", "#!/usr/bin/env bash", "#!/bin/zsh"};
     return opens_with(v, OPENINGS);
 }
 
-bool tcl(View v) noexcept {
+bool tcl(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env tclsh", "#!/usr/bin/tclsh", "#!tclsh"};
     return opens_with(v, OPENINGS);
 }

@@ -26,7 +26,7 @@ constexpr bool is_space(std::uint8_t b) noexcept {
 }
 
 // The view without its leading white space.
-inline View skip_space(View v) noexcept {
+inline View skip_space(const View& v) noexcept {
     std::size_t i = 0;
     while (i < v.size && is_space(v[i])) ++i;
     return v.from(i);
@@ -45,7 +45,7 @@ inline bool has_avx2() noexcept {
 }
 
 // The search of `contains` below, 32 starts at a time.
-__attribute__((target("avx2"))) inline bool contains_avx2(View v, std::string_view needle) noexcept {
+__attribute__((target("avx2"))) inline bool contains_avx2(const View& v, std::string_view needle) noexcept {
     const std::uint8_t* const d = v.data;
     const std::size_t k = needle.size();
     const std::size_t last = v.size - k;
@@ -69,7 +69,7 @@ __attribute__((target("avx2"))) inline bool contains_avx2(View v, std::string_vi
 #endif
 
 // True when `needle` occurs anywhere in the view, byte for byte.
-inline bool contains(View v, std::string_view needle) noexcept {
+inline bool contains(const View& v, std::string_view needle) noexcept {
     const std::size_t k = needle.size();
     if (k > v.size) return false;
     if (k == 0) return true;
@@ -109,7 +109,7 @@ inline bool contains(View v, std::string_view needle) noexcept {
 // True when the view begins with `lower` once the letters A to Z of the view
 // are taken as a to z. `lower` holds no upper-case letters; every other byte
 // must be equal as it is.
-inline bool starts_with_folded(View v, std::string_view lower) noexcept {
+inline bool starts_with_folded(const View& v, std::string_view lower) noexcept {
     if (lower.size() > v.size) return false;
     for (std::size_t i = 0; i < lower.size(); ++i) {
         std::uint8_t b = v[i];
@@ -121,7 +121,7 @@ inline bool starts_with_folded(View v, std::string_view lower) noexcept {
 
 // Same, with `upper` holding no lower-case letters and a to z of the view
 // taken as A to Z.
-inline bool starts_with_upper(View v, std::string_view upper) noexcept {
+inline bool starts_with_upper(const View& v, std::string_view upper) noexcept {
     if (upper.size() > v.size) return false;
     for (std::size_t i = 0; i < upper.size(); ++i) {
         std::uint8_t b = v[i];
@@ -137,7 +137,7 @@ inline bool starts_with_upper(View v, std::string_view upper) noexcept {
 // view gives one empty piece. Pieces are views into the input.
 class Pieces {
 public:
-    explicit Pieces(View v) noexcept : rest_(v) {}
+    explicit Pieces(const View& v) noexcept : rest_(v) {}
 
     // Sets `piece` to the next piece; false once every piece has been given.
     bool next(View& piece) noexcept {
