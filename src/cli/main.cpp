@@ -399,8 +399,10 @@ int finish() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    static char out_buffer[1 << 16];
-    std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
+    // One write per line: several commands writing into one pipe (xargs -P)
+    // never mix their lines, and a reader sees each answer as it is made.
+    static char out_buffer[1 << 13];
+    std::setvbuf(stdout, out_buffer, _IOLBF, sizeof out_buffer);
 
     Options opt;
     std::vector<std::string> files;
