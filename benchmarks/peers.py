@@ -328,7 +328,7 @@ def fmt_ns(ns):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--max-files", type=int, default=1200, help="real files to read (default 1200)")
+    parser.add_argument("--max-files", type=int, default=3000, help="real files to read (default 3000)")
     parser.add_argument("--max-size", type=int, default=1 << 20, help="largest real file, bytes (default 1 MiB)")
     parser.add_argument("--rounds", type=int, default=7, help="batches per buffer and function (default 7)")
     parser.add_argument("--seed", type=int, default=7)
