@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "matchers/encodings.hpp"
+#include "matchers/zip.hpp"
 #include "mime_type.hpp"
 
 namespace taxon {
@@ -30,6 +31,13 @@ struct Memo {
     std::size_t utf16_view_size;
     std::size_t utf16_size;
     char utf16_text[UTF16_TEXT_CAPACITY];
+
+    // The entry names of the view at `zip_view` of `zip_view_size` bytes,
+    // once `zip_names_ready` is set.
+    bool zip_names_ready = false;
+    const std::uint8_t* zip_view;
+    std::size_t zip_view_size;
+    ZipEntryNames zip_names;
 };
 
 }  // namespace taxon
