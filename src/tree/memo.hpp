@@ -6,7 +6,10 @@
 // `View::memo`; a matcher called outside a walk gets none and derives afresh.
 //
 // A Memo is made for every walk, so making one must cost nothing: only the
-// state byte is initialised, the text buffer is written when first needed.
+// state bytes are initialised, every other field is written when first
+// needed. Each value is kept with the start and length of the view it was
+// derived from, so a sub-view (which carries the same memo) never gets a
+// value made for another view.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +33,14 @@ struct Memo {
     std::size_t utf16_view_size;
     std::size_t utf16_size;
     char utf16_text[UTF16_TEXT_CAPACITY];
+
+    // Which of the XML vocabulary needles occur in the view at `xml_view` of
+    // `xml_view_size` bytes: bit i for the i-th child of XML, valid once
+    // `xml_needles_known` is set.
+    bool xml_needles_known = false;
+    std::uint16_t xml_needles;
+    const std::uint8_t* xml_view;
+    std::size_t xml_view_size;
 };
 
 }  // namespace taxon
