@@ -41,6 +41,14 @@ struct Memo {
     std::uint16_t xml_needles;
     const std::uint8_t* xml_view;
     std::size_t xml_view_size;
+
+    // Which of the keys that the JSON children look for first occur in the
+    // view at `json_view` of `json_view_size` bytes (bit i for child i of
+    // those that look for keys), valid once `json_lead_keys_known` is set.
+    bool json_lead_keys_known = false;
+    std::uint8_t json_lead_keys;
+    const std::uint8_t* json_view;
+    std::size_t json_view_size;
 };
 
 }  // namespace taxon

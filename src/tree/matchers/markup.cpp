@@ -102,6 +102,8 @@ __attribute__((target("avx2"))) std::uint16_t xml_needles_avx2(const View& v) no
     constexpr std::size_t TCX_LAST = XML_NEEDLES[TCX_NEEDLE].size() - 1;
     constexpr std::size_t XHTML_LAST = XML_NEEDLES[XHTML_NEEDLE].size() - 1;
     constexpr std::size_t REACH = TCX_LAST > XHTML_LAST ? TCX_LAST : XHTML_LAST;
+    constexpr std::string_view tcx = XML_NEEDLES[TCX_NEEDLE];
+    constexpr std::string_view xh = XML_NEEDLES[XHTML_NEEDLE];
     const std::uint8_t* const d = v.data;
     // (Lambdas would not inherit this function's target, hence the macros.)
 #define TAXON_SET1(c) _mm256_set1_epi8(static_cast<char>(c))
@@ -111,8 +113,9 @@ __attribute__((target("avx2"))) std::uint16_t xml_needles_avx2(const View& v) no
     const __m256i high_set =
         _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AFTER_LT_SET.high.data())));
     const __m256i nibble = TAXON_SET1(0x0F);
-    const std::string_view tcx = XML_NEEDLES[TCX_NEEDLE];
-    const std::string_view xh = XML_NEEDLES[XHTML_NEEDLE];
+    const __m256i lt_byte = TAXON_SET1('<');
+    const __m256i tcx_first = TAXON_SET1(tcx[0]), tcx_second = TAXON_SET1(tcx[1]), tcx_last = TAXON_SET1(tcx[TCX_LAST]);
+    const __m256i xh_first = TAXON_SET1(xh[0]), xh_second = TAXON_SET1(xh[1]), xh_last = TAXON_SET1(xh[XHTML_LAST]);
     std::uint16_t found = 0;
     std::size_t i = 0;
     // Every load lies inside the view: the farthest reaches i + REACH + 31.
@@ -123,13 +126,13 @@ __attribute__((target("avx2"))) std::uint16_t xml_needles_avx2(const View& v) no
             _mm256_shuffle_epi8(low_set, _mm256_and_si256(a1, nibble)),
             _mm256_shuffle_epi8(high_set, _mm256_and_si256(_mm256_srli_epi16(a1, 4), nibble)));
         const __m256i lt = _mm256_andnot_si256(_mm256_cmpeq_epi8(after_lt, _mm256_setzero_si256()),
-                                               _mm256_cmpeq_epi8(a0, TAXON_SET1('<')));
+                                               _mm256_cmpeq_epi8(a0, lt_byte));
         const __m256i t = _mm256_and_si256(
-            _mm256_and_si256(_mm256_cmpeq_epi8(a0, TAXON_SET1(tcx[0])), _mm256_cmpeq_epi8(a1, TAXON_SET1(tcx[1]))),
-            _mm256_cmpeq_epi8(TAXON_LOAD(i + TCX_LAST), TAXON_SET1(tcx[TCX_LAST])));
+            _mm256_and_si256(_mm256_cmpeq_epi8(a0, tcx_first), _mm256_cmpeq_epi8(a1, tcx_second)),
+            _mm256_cmpeq_epi8(TAXON_LOAD(i + TCX_LAST), tcx_last));
         const __m256i h = _mm256_and_si256(
-            _mm256_and_si256(_mm256_cmpeq_epi8(a0, TAXON_SET1(xh[0])), _mm256_cmpeq_epi8(a1, TAXON_SET1(xh[1]))),
-            _mm256_cmpeq_epi8(TAXON_LOAD(i + XHTML_LAST), TAXON_SET1(xh[XHTML_LAST])));
+            _mm256_and_si256(_mm256_cmpeq_epi8(a0, xh_first), _mm256_cmpeq_epi8(a1, xh_second)),
+            _mm256_cmpeq_epi8(TAXON_LOAD(i + XHTML_LAST), xh_last));
         auto m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(lt, _mm256_or_si256(t, h))));
         for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + static_cast<unsigned>(__builtin_ctz(m)));
     }
