@@ -12,9 +12,9 @@ ROOT_DIR = Path(__file__).resolve().parent.parent
 
 
 def load_generator():
-    spec = importlib.util.spec_from_file_location("gen_types_table", ROOT_DIR / "tools" / "gen_types_table.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("gen_types_table", ROOT_DIR / "tools" / "gen_types_table.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
