@@ -1,0 +1,146 @@
+// Fuzz target over the matchers one by one, outside the walk.
+//
+// The walk only calls a matcher after its parent accepted the view, so most
+// structural code (the ZIP entry walker behind the ZIP children, the OLE
+// root-entry arithmetic and PowerPoint stream search, the EBML DocType
+// search, tar's checksum, crx's header lengths, the JSON scan, UTF-8
+// validation, UTF-16 decoding) would rarely see hostile bytes that way.
+// Here every record's matcher gets the input directly, on several views:
+// the whole input (cut to READ_LIMIT, as the walk does), the input one byte
+// short, and a prefix whose length comes from the input's last two bytes.
+// Each view is a copy in an allocation of exactly its size, so
+// AddressSanitizer reports any read past its end.
+//
+// Checks, besides the sanitizers:
+//  - every matcher gives the same answer with and without a walk memo (the
+//    memo shared by all matchers of one view, as within a walk);
+//  - the ZIP entry walker yields names inside the view and always moves on;
+//  - the OLE root entry, when found, lies inside the view;
+//  - UTF-16 decoding yields well-formed UTF-8 within its buffer, on which
+//    the decoded-text content tests then run (as they also do on the raw
+//    input whenever it is well-formed UTF-8).
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "tree/matchers/encodings.hpp"
+#include "tree/matchers/json.hpp"
+#include "tree/matchers/lines.hpp"
+#include "tree/matchers/markup.hpp"
+#include "tree/matchers/ole.hpp"
+#include "tree/matchers/zip.hpp"
+#include "tree/memo.hpp"
+#include "tree/mime_type.hpp"
+#include "tree_records.hpp"
+
+using taxon_fuzz::check;
+
+namespace {
+
+// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool well_formed_utf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        std::size_t n;
+        std::uint32_t cp;
+        if (b < 0x80) { ++i; continue; }
+        if (b >= 0xC2 && b <= 0xDF) { n = 1; cp = b & 0x1Fu; }
+        else if (b >= 0xE0 && b <= 0xEF) { n = 2; cp = b & 0x0Fu; }
+        else if (b >= 0xF0 && b <= 0xF4) { n = 3; cp = b & 0x07u; }
+        else return false;
+        if (s.size() - i - 1 < n) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n + 1;
+    }
+    return true;
+}
+
+void content_tests(std::string_view text) {
+    // Only the answers' absence of faults matters here.
+    volatile bool sink = false;
+    sink = sink ^ taxon::detect_json_content(text);
+    sink = sink ^ taxon::detect_csv_content(text);
+    sink = sink ^ taxon::detect_tsv_content(text);
+    sink = sink ^ taxon::detect_srt_content(text);
+    sink = sink ^ taxon::detect_html_content(text);
+}
+
+void zip_walk(taxon::View v) {
+    taxon::ZipIterator entries{v};
+    std::size_t last = 0;
+    for (std::size_t seen = 0;; ++seen) {
+        check(seen <= v.size, "ZIP walker yields more entries than the view has bytes");
+        const std::optional<std::string_view> name = entries.next();
+        if (!name) break;
+        const auto* at = reinterpret_cast<const std::uint8_t*>(name->data());
+        check(at >= v.data && name->size() <= v.size && at - v.data <= static_cast<std::ptrdiff_t>(v.size - name->size()),
+              "ZIP entry name outside the view");
+        check(seen == 0 || entries.position > last, "ZIP walker did not move on");
+        last = entries.position;
+    }
+}
+
+void utf16_decoding(taxon::View v) {
+    for (bool big_endian : {true, false}) {
+        auto out = std::make_unique<char[]>(taxon::UTF16_TEXT_CAPACITY);
+        const std::optional<std::string_view> text =
+            taxon::utf16_to_text(v, big_endian, std::span<char, taxon::UTF16_TEXT_CAPACITY>(out.get(), taxon::UTF16_TEXT_CAPACITY));
+        if (!text) continue;
+        check(text->empty() || (text->data() >= out.get() &&
+                                text->data() + text->size() <= out.get() + taxon::UTF16_TEXT_CAPACITY),
+              "decoded UTF-16 text outside its buffer");
+        check(well_formed_utf8(*text), "decoded UTF-16 text is not well-formed UTF-8");
+        content_tests(*text);
+    }
+}
+
+// Every check on one view of `size` bytes at `data`.
+void one_view(const std::uint8_t* data, std::size_t size) {
+    const taxon::View bare{data, size, nullptr};
+    auto memo = std::make_unique<taxon::Memo>();
+    const taxon::View walked{data, size, memo.get()};
+    for (const taxon::MimeType* record : taxon_fuzz::all_records()) {
+        const bool alone = record->matcher(bare);
+        check(record->matcher(walked) == alone, "a matcher's answer depends on the walk memo");
+    }
+    zip_walk(bare);
+    if (const std::optional<std::size_t> root = taxon::ole_root_entry(bare)) {
+        check(taxon::ole_header(bare), "OLE root entry without an OLE header");
+        check(*root <= size, "OLE root entry past the view");
+    }
+    utf16_decoding(bare);
+    const std::string_view raw(reinterpret_cast<const char*>(data), size);
+    if (well_formed_utf8(raw)) content_tests(raw);
+}
+
+// A copy of the first `size` bytes in an allocation of exactly that size.
+void copied_view(const std::uint8_t* data, std::size_t size) {
+    const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[size]);
+    if (size != 0) std::memcpy(copy.get(), data, size);
+    one_view(copy.get(), size);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::size_t whole = size < taxon::READ_LIMIT ? size : taxon::READ_LIMIT;
+    if (whole == size) one_view(data, size);
+    else copied_view(data, whole);
+    if (whole > 0) copied_view(data, whole - 1);
+    if (whole >= 2) {
+        const std::size_t chosen = (data[size - 2] | (data[size - 1] << 8)) % (whole + 1);
+        copied_view(data, chosen);
+    }
+    return 0;
+}
