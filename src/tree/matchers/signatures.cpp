@@ -3,70 +3,146 @@
 
 namespace taxon {
 
-bool bmp(View) noexcept { return false; }  // not yet written
-bool bpg(View) noexcept { return false; }  // not yet written
-bool gif(View) noexcept { return false; }  // not yet written
-bool hdr(View) noexcept { return false; }  // not yet written
-bool ico(View) noexcept { return false; }  // not yet written
-bool icns(View) noexcept { return false; }  // not yet written
-bool jpg(View) noexcept { return false; }  // not yet written
-bool jxr(View) noexcept { return false; }  // not yet written
-bool jxs(View) noexcept { return false; }  // not yet written
-bool png(View) noexcept { return false; }  // not yet written
-bool apng(View) noexcept { return false; }  // not yet written
-bool pam(View) noexcept { return false; }  // not yet written
-bool pbm(View) noexcept { return false; }  // not yet written
-bool pgm(View) noexcept { return false; }  // not yet written
-bool ppm(View) noexcept { return false; }  // not yet written
-bool psd(View) noexcept { return false; }  // not yet written
-bool xcf(View) noexcept { return false; }  // not yet written
-bool xpm(View) noexcept { return false; }  // not yet written
-bool gbr(View) noexcept { return false; }  // not yet written
-bool pat(View) noexcept { return false; }  // not yet written
-bool webp(View) noexcept { return false; }  // not yet written
-bool au(View) noexcept { return false; }  // not yet written
-bool amr(View) noexcept { return false; }  // not yet written
-bool ape(View) noexcept { return false; }  // not yet written
-bool asf(View) noexcept { return false; }  // not yet written
-bool avi(View) noexcept { return false; }  // not yet written
-bool flv(View) noexcept { return false; }  // not yet written
-bool qcp(View) noexcept { return false; }  // not yet written
-bool voc(View) noexcept { return false; }  // not yet written
-bool wav(View) noexcept { return false; }  // not yet written
-bool aiff(View) noexcept { return false; }  // not yet written
-bool flac(View) noexcept { return false; }  // not yet written
-bool midi(View) noexcept { return false; }  // not yet written
-bool rmvb(View) noexcept { return false; }  // not yet written
-bool musepack(View) noexcept { return false; }  // not yet written
-bool bz2(View) noexcept { return false; }  // not yet written
-bool cab(View) noexcept { return false; }  // not yet written
-bool gzip(View) noexcept { return false; }  // not yet written
-bool lzip(View) noexcept { return false; }  // not yet written
-bool rar(View) noexcept { return false; }  // not yet written
-bool rpm(View) noexcept { return false; }  // not yet written
-bool seven_z(View) noexcept { return false; }  // not yet written
-bool xar(View) noexcept { return false; }  // not yet written
-bool xz(View) noexcept { return false; }  // not yet written
-bool zstd(View) noexcept { return false; }  // not yet written
-bool exe(View) noexcept { return false; }  // not yet written
-bool class_file(View) noexcept { return false; }  // not yet written
-bool wasm(View) noexcept { return false; }  // not yet written
-bool swf(View) noexcept { return false; }  // not yet written
-bool nes(View) noexcept { return false; }  // not yet written
-bool otf(View) noexcept { return false; }  // not yet written
-bool ttc(View) noexcept { return false; }  // not yet written
-bool woff(View) noexcept { return false; }  // not yet written
-bool woff2(View) noexcept { return false; }  // not yet written
-bool pdf(View) noexcept { return false; }  // not yet written
-bool fdf(View) noexcept { return false; }  // not yet written
-bool ps(View) noexcept { return false; }  // not yet written
-bool chm(View) noexcept { return false; }  // not yet written
-bool lit(View) noexcept { return false; }  // not yet written
-bool lotus123(View) noexcept { return false; }  // not yet written
-bool parquet(View) noexcept { return false; }  // not yet written
-bool shx(View) noexcept { return false; }  // not yet written
-bool shp(View) noexcept { return false; }  // not yet written
-bool tzif(View) noexcept { return false; }  // not yet written
+using namespace std::literals;
+
+// Every matcher here is a length check followed by one to three fixed
+// comparisons near the start of the view: they run for nearly every buffer
+// the walk sees, so they stay branch-light and never loop.
+
+namespace {
+
+// Signatures holding bytes that are easy to mistype as escapes; the sizes
+// pin them down.
+constexpr auto PNG_SIG = "\x89PNG\r\n\x1A\n"sv;
+constexpr auto JXS_SIG = "\0\0\0\x0C" "JXS \r\n\x87\n"sv;
+constexpr auto APE_SIG = "MAC \x96\x0F\0\0" "4\0\0\0" "\x18\0\0\0" "\x90\xE3"sv;
+constexpr auto ASF_SIG = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv;
+constexpr auto RAR4_SIG = "Rar!\x1A\x07\0"sv;
+constexpr auto RAR5_SIG = "Rar!\x1A\x07\x01\0"sv;
+constexpr auto SEVEN_Z_SIG = "7z\xBC\xAF\x27\x1C"sv;
+constexpr auto XZ_SIG = "\xFD" "7zXZ\0"sv;
+constexpr auto CHM_SIG = "ITSF\x03\0\0\0"sv;
+static_assert(PNG_SIG.size() == 8 && JXS_SIG.size() == 12 && APE_SIG.size() == 18 && ASF_SIG.size() == 16);
+static_assert(RAR4_SIG.size() == 7 && RAR5_SIG.size() == 8 && SEVEN_Z_SIG.size() == 6 && XZ_SIG.size() == 6);
+static_assert(CHM_SIG.size() == 8);
+
+// A RIFF or IFF container whose form type at offset 8 is `form`.
+bool riff_form(View v, std::string_view magic, std::string_view form) noexcept {
+    return v.size >= 12 && v.starts_with(magic) && v.has_at(8, form);
+}
+
+// "P" followed by one of two digits: the plain and raw forms of a portable map.
+bool netpbm(View v, std::uint8_t plain, std::uint8_t raw) noexcept {
+    return v.size >= 2 && v[0] == 'P' && (v[1] == plain || v[1] == raw);
+}
+
+}  // namespace
+
+// Images
+
+bool bmp(View v) noexcept { return v.starts_with("BM"); }
+bool bpg(View v) noexcept { return v.starts_with("BPG\xFB"); }
+bool gif(View v) noexcept { return v.starts_with("GIF87a") || v.starts_with("GIF89a"); }
+bool hdr(View v) noexcept { return v.starts_with("#?RADIANCE\n"); }
+bool ico(View v) noexcept { return v.starts_with("\0\0\x01\0"sv); }
+bool icns(View v) noexcept { return v.starts_with("icns"); }
+bool jpg(View v) noexcept { return v.starts_with("\xFF\xD8\xFF"); }
+bool jxr(View v) noexcept { return v.starts_with("II\xBC\x01"); }
+bool jxs(View v) noexcept { return v.starts_with(JXS_SIG); }
+bool png(View v) noexcept { return v.starts_with(PNG_SIG); }
+// Offset 37 is the type of the second chunk when the first is the 13-byte
+// IHDR; an animated PNG puts its acTL chunk there.
+bool apng(View v) noexcept { return v.size >= 41 && v.starts_with(PNG_SIG) && v.has_at(37, "acTL"); }
+bool pam(View v) noexcept { return v.starts_with("P7"); }
+bool pbm(View v) noexcept { return netpbm(v, '1', '4'); }
+bool pgm(View v) noexcept { return netpbm(v, '2', '5'); }
+bool ppm(View v) noexcept { return netpbm(v, '3', '6'); }
+bool psd(View v) noexcept { return v.starts_with("8BPS"); }
+bool xcf(View v) noexcept { return v.starts_with("gimp xcf"); }
+bool xpm(View v) noexcept { return v.starts_with("/* XPM */"); }
+// GIMP brushes and patterns carry their magic after a 20-byte header and
+// need at least one byte past it.
+bool gbr(View v) noexcept { return v.size >= 25 && v.has_at(20, "GIMP"); }
+bool pat(View v) noexcept { return v.size >= 25 && v.has_at(20, "GPAT"); }
+bool webp(View v) noexcept { return riff_form(v, "RIFF", "WEBP"); }
+
+// Audio and video
+
+bool au(View v) noexcept { return v.starts_with(".snd"); }
+bool amr(View v) noexcept { return v.starts_with("#!AMR"); }
+bool ape(View v) noexcept { return v.starts_with(APE_SIG); }
+bool asf(View v) noexcept { return v.starts_with(ASF_SIG); }
+bool avi(View v) noexcept { return v.size >= 17 && v.starts_with("RIFF") && v.has_at(8, "AVI LIST"); }
+bool flv(View v) noexcept { return v.starts_with("FLV"); }
+bool qcp(View v) noexcept { return riff_form(v, "RIFF", "QLCM"); }
+bool voc(View v) noexcept { return v.starts_with("Creative Voice File"); }
+bool wav(View v) noexcept { return riff_form(v, "RIFF", "WAVE"); }
+bool aiff(View v) noexcept { return riff_form(v, "FORM", "AIFF"); }
+bool flac(View v) noexcept { return v.starts_with("fLaC"); }
+bool midi(View v) noexcept { return v.starts_with("MThd"); }
+bool rmvb(View v) noexcept { return v.starts_with(".RMF"); }
+bool musepack(View v) noexcept { return v.starts_with("MPCK"); }
+
+// Archives and compressed streams
+
+bool bz2(View v) noexcept { return v.starts_with("BZ"); }
+bool cab(View v) noexcept { return v.starts_with("MSCF"); }
+bool gzip(View v) noexcept { return v.starts_with("\x1F\x8B"); }
+bool lzip(View v) noexcept { return v.starts_with("LZIP"); }
+// RAR 1.5-4.x and RAR 5 signatures differ in length.
+bool rar(View v) noexcept { return v.starts_with(RAR4_SIG) || v.starts_with(RAR5_SIG); }
+bool rpm(View v) noexcept { return v.starts_with("\xED\xAB\xEE\xDB"); }
+bool seven_z(View v) noexcept { return v.starts_with(SEVEN_Z_SIG); }
+bool xar(View v) noexcept { return v.starts_with("xar!"); }
+bool xz(View v) noexcept { return v.starts_with(XZ_SIG); }
+// Little-endian magic 0xFD2FB522..0xFD2FB528 (frames of the format's
+// versions) or 0x184D2A50..0x184D2A5F (skippable frames).
+bool zstd(View v) noexcept {
+    if (v.size < 4) return false;
+    const std::uint8_t b = v[0];
+    return (b >= 0x22 && b <= 0x28 && v.has_at(1, "\xB5\x2F\xFD")) ||
+           (b >= 0x50 && b <= 0x5F && v.has_at(1, "\x2A\x4D\x18"));
+}
+
+// Executables and bytecode
+
+bool exe(View v) noexcept { return v.starts_with("MZ"); }
+bool class_file(View v) noexcept { return v.starts_with("\xCA\xFE\xBA\xBE"); }
+bool wasm(View v) noexcept { return v.starts_with("\0asm"sv); }
+// Uncompressed, zlib- and LZMA-compressed Flash.
+bool swf(View v) noexcept {
+    return v.size >= 3 && (v[0] == 'F' || v[0] == 'C' || v[0] == 'Z') && v.has_at(1, "WS");
+}
+bool nes(View v) noexcept { return v.starts_with("NES\x1A"); }
+
+// Fonts
+
+bool otf(View v) noexcept { return v.starts_with("OTTO"); }
+bool ttc(View v) noexcept { return v.starts_with("ttcf"); }
+bool woff(View v) noexcept { return v.starts_with("wOFF"); }
+bool woff2(View v) noexcept { return v.starts_with("wOF2"); }
+
+// Documents
+
+bool pdf(View v) noexcept { return v.starts_with("%PDF-"); }
+bool fdf(View v) noexcept { return v.starts_with("%FDF-"); }
+bool ps(View v) noexcept { return v.starts_with("%!PS-Adobe-"); }
+bool chm(View v) noexcept { return v.starts_with(CHM_SIG); }
+bool lit(View v) noexcept { return v.starts_with("ITOLITLS"); }
+// Only bytes 4-7 are looked at; the records tried before it keep this loose
+// test from claiming files that have a signature of their own.
+bool lotus123(View v) noexcept {
+    return v.size >= 8 && (v.has_at(4, "\0\x02\0\0"sv) || v.has_at(4, "\0\x1A\0\0"sv));
+}
+
+// Other data
+
+bool parquet(View v) noexcept { return v.starts_with("PAR1"); }
+bool shx(View v) noexcept { return v.starts_with("\0\0\x27\x0A"sv); }
+// Shapefiles share the index's file code; a main file always has its full
+// 100-byte header, which is what tells the two apart.
+bool shp(View v) noexcept { return v.size >= 100 && v.starts_with("\0\0\x27\x0A"sv); }
+bool tzif(View v) noexcept { return v.starts_with("TZif"); }
 
 // Records
 
