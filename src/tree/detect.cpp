@@ -29,7 +29,12 @@ const MimeType& descend(const MimeType* current, View view) noexcept {
 const MimeType& detect(const std::uint8_t* data, std::size_t size) noexcept {
     Memo memo;
     const View view{data, size < READ_LIMIT ? size : READ_LIMIT, &memo};
-    if (view.empty()) return descend(&ROOT, view);
+    if (view.empty()) {
+        // Matchers are pure, so the empty view's answer never changes: walk
+        // every child once and keep the result.
+        static const MimeType& empty_answer = descend(&ROOT, view);
+        return empty_answer;
+    }
     // First level: only the children that can accept a view with this first
     // byte, in the root's order.
     const std::uint8_t first = view[0];

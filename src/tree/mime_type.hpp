@@ -71,7 +71,7 @@ inline View view_of(const void* data, std::size_t size) noexcept {
 
 // A matcher: a pure test of the view. It never fails, never allocates unless
 // it truly must, and never reads outside the view.
-using Matcher = bool (*)(View) noexcept;
+using Matcher = bool (*)(const View&) noexcept;
 
 // One known type. Records are constants at fixed addresses for the life of
 // the process; they are referred to, never copied.

@@ -17,7 +17,7 @@ namespace taxon {
 
 namespace {
 
-bool root(View) noexcept { return true; }
+bool root(const View&) noexcept { return true; }
 
 // Lead bytes of a view that can be UTF-8 text: ASCII other than the refused
 // control bytes, and the lead bytes of multi-byte sequences.

@@ -39,13 +39,13 @@ bool parse_octal(View field, std::uint32_t& value) noexcept {
 }
 
 // An ELF header of the given object-file type (little-endian e_type).
-bool elf_type(View v, std::uint8_t type) noexcept {
+bool elf_type(const View& v, std::uint8_t type) noexcept {
     return v.size >= 18 && v.starts_with(ELF_MAGIC) && v[16] == type && v[17] == 0;
 }
 
 // JPEG 2000 family: a signature box ("jP  ", or "jP2 " in some old writers)
 // then a file-type box whose brand at offset 20 names the variant.
-bool jpeg2000(View v, std::string_view brand) noexcept {
+bool jpeg2000(const View& v, std::string_view brand) noexcept {
     return v.size >= 24 && (v.has_at(4, "jP  ") || v.has_at(4, "jP2 ")) && v.has_at(20, brand);
 }
 
@@ -53,7 +53,7 @@ bool jpeg2000(View v, std::string_view brand) noexcept {
 
 // Archives
 
-bool tar(View v) noexcept {
+bool tar(const View& v) noexcept {
     if (v.size < TAR_BLOCK) return false;
     // The checksum field is the cheap test that nearly every non-tar fails.
     std::uint32_t stored = 0;
@@ -76,20 +76,20 @@ bool tar(View v) noexcept {
 }
 
 // New ASCII, new ASCII with CRC, and old portable ASCII headers.
-bool cpio(View v) noexcept {
+bool cpio(const View& v) noexcept {
     return v.size >= 6 && v.starts_with("07070") && (v[5] == '1' || v[5] == '2' || v[5] == '7');
 }
 
-bool ar(View v) noexcept { return v.starts_with("!<arch>"); }
+bool ar(const View& v) noexcept { return v.starts_with("!<arch>"); }
 
 // A Debian package is an ar archive whose first member is "debian-binary".
-bool deb(View v) noexcept { return v.size >= 22 && v.has_at(8, "debian-binary"); }
+bool deb(const View& v) noexcept { return v.size >= 22 && v.has_at(8, "debian-binary"); }
 
 // Databases and tables
 
 // dBASE and FoxPro: a known version byte, then a binary header (date,
 // record count, header and record lengths) with no printable byte in it.
-bool dbf(View v) noexcept {
+bool dbf(const View& v) noexcept {
     if (v.size < 32) return false;
     switch (v[0]) {
         case 0x02: case 0x03: case 0x04: case 0x05: case 0x30: case 0x31:
@@ -104,20 +104,20 @@ bool dbf(View v) noexcept {
     return true;
 }
 
-bool sqlite(View v) noexcept { return v.starts_with("SQLite format 3\0"sv); }
+bool sqlite(const View& v) noexcept { return v.starts_with("SQLite format 3\0"sv); }
 
 // Access: Jet (MDB) and ACE (ACCDB) engines name themselves at offset 4.
-bool accdb(View v) noexcept { return v.size >= 32 && v.has_at(4, "Standard ACE DB"); }
-bool mdb(View v) noexcept { return v.size >= 32 && v.has_at(4, "Standard Jet DB"); }
+bool accdb(const View& v) noexcept { return v.size >= 32 && v.has_at(4, "Standard ACE DB"); }
+bool mdb(const View& v) noexcept { return v.size >= 32 && v.has_at(4, "Standard Jet DB"); }
 
 // MARC 21 leader: indicator and subfield-code counts "22", and the entry map
 // "4500" at its end.
-bool marc(View v) noexcept { return v.size >= 24 && v[10] == '2' && v[11] == '2' && v.has_at(20, "4500"); }
+bool marc(const View& v) noexcept { return v.size >= 24 && v[10] == '2' && v[11] == '2' && v.has_at(20, "4500"); }
 
 // Drawings and images
 
 // AutoCAD release codes from R1.40 to 2018.
-bool dwg(View v) noexcept {
+bool dwg(const View& v) noexcept {
     static constexpr std::string_view VERSIONS[] = {"1.40", "1.50", "2.10", "1002", "1003",
                                                     "1004", "1006", "1009", "1012", "1014",
                                                     "1015", "1018", "1021", "1024", "1032"};
@@ -128,32 +128,32 @@ bool dwg(View v) noexcept {
     return false;
 }
 
-bool djvu(View v) noexcept { return v.size >= 16 && v.starts_with("AT&TFORM") && v.has_at(12, "DJVU"); }
+bool djvu(const View& v) noexcept { return v.size >= 16 && v.starts_with("AT&TFORM") && v.has_at(12, "DJVU"); }
 
 // A bare JPEG XL codestream, or the container's signature box.
-bool jxl(View v) noexcept { return v.starts_with("\xFF\x0A") || v.starts_with(JXL_BOX); }
+bool jxl(const View& v) noexcept { return v.starts_with("\xFF\x0A") || v.starts_with(JXL_BOX); }
 
-bool jp2(View v) noexcept { return jpeg2000(v, "jp2 "); }
-bool jpm(View v) noexcept { return jpeg2000(v, "jpm "); }
-bool jpx(View v) noexcept { return jpeg2000(v, "jpx "); }
+bool jp2(const View& v) noexcept { return jpeg2000(v, "jp2 "); }
+bool jpm(const View& v) noexcept { return jpeg2000(v, "jpm "); }
+bool jpx(const View& v) noexcept { return jpeg2000(v, "jpx "); }
 
-bool tiff(View v) noexcept { return v.starts_with("II\x2A\0"sv) || v.starts_with("MM\0\x2A"sv); }
+bool tiff(const View& v) noexcept { return v.starts_with("II\x2A\0"sv) || v.starts_with("MM\0\x2A"sv); }
 
-bool glb(View v) noexcept { return v.starts_with("glTF\x02\0\0\0"sv) || v.starts_with("glTF\x01\0\0\0"sv); }
+bool glb(const View& v) noexcept { return v.starts_with("glTF\x02\0\0\0"sv) || v.starts_with("glTF\x01\0\0\0"sv); }
 
 // Fonts
 
 // TrueType outlines (00 01 00 00, or Apple's "true"), or a PostScript Type 1
 // wrapped in sfnt. An Access database opens with 00 01 00 00 as well and
 // names its engine right after; leave those to the Access records.
-bool ttf(View v) noexcept {
+bool ttf(const View& v) noexcept {
     if (!(v.starts_with("\0\x01\0\0"sv) || v.starts_with("true") || v.starts_with("typ1"))) return false;
     return !(v.has_at(4, "Standard Jet DB") || v.has_at(4, "Standard ACE DB"));
 }
 
 // Embedded OpenType: the sizes come first, then the version at offset 8
 // (1.0, 2.1 or 2.2, little-endian) and the "LP" magic at offset 34.
-bool eot(View v) noexcept {
+bool eot(const View& v) noexcept {
     if (v.size < 36 || !v.has_at(34, "LP")) return false;
     const std::uint32_t version = v.le32(8);
     return version == 0x00010000 || version == 0x00020001 || version == 0x00020002;
@@ -161,15 +161,15 @@ bool eot(View v) noexcept {
 
 // Executables
 
-bool elf(View v) noexcept { return v.starts_with(ELF_MAGIC); }
-bool elf_obj(View v) noexcept { return elf_type(v, 1); }
-bool elf_exe(View v) noexcept { return elf_type(v, 2); }
-bool elf_lib(View v) noexcept { return elf_type(v, 3); }
-bool elf_dump(View v) noexcept { return elf_type(v, 4); }
+bool elf(const View& v) noexcept { return v.starts_with(ELF_MAGIC); }
+bool elf_obj(const View& v) noexcept { return elf_type(v, 1); }
+bool elf_exe(const View& v) noexcept { return elf_type(v, 2); }
+bool elf_lib(const View& v) noexcept { return elf_type(v, 3); }
+bool elf_dump(const View& v) noexcept { return elf_type(v, 4); }
 
 // 32- and 64-bit Mach-O in either byte order, and the little-endian form of
 // the fat header (the big-endian one is shared with Java class files).
-bool macho(View v) noexcept {
+bool macho(const View& v) noexcept {
     if (v.size < 4) return false;
     const std::uint32_t magic = v.be32(0);
     return magic == 0xCEFAEDFE || magic == 0xCFFAEDFE || magic == 0xFEEDFACE || magic == 0xFEEDFACF ||
@@ -179,7 +179,7 @@ bool macho(View v) noexcept {
 // A Chrome extension: a header with the key and signature lengths, then a
 // ZIP. The lengths are attacker-chosen 32-bit values, so the offset of the
 // ZIP is summed in 64 bits and checked against the view before reading.
-bool crx(View v) noexcept {
+bool crx(const View& v) noexcept {
     if (v.size < 16 || !v.starts_with("Cr24")) return false;
     const std::uint64_t zip_at = 16 + std::uint64_t{v.le32(8)} + std::uint64_t{v.le32(12)};
     if (zip_at + 4 > v.size) return false;
@@ -188,32 +188,32 @@ bool crx(View v) noexcept {
 }
 
 // InstallShield cabinet: "ISc(", then a version whose byte 7 is 1, 2 or 4.
-bool install_shield_cab(View v) noexcept {
+bool install_shield_cab(const View& v) noexcept {
     return v.size >= 8 && v.starts_with("ISc(") && v[6] == 0 && (v[7] == 1 || v[7] == 2 || v[7] == 4);
 }
 
-bool lnk(View v) noexcept { return v.starts_with(LNK_SIG); }
+bool lnk(const View& v) noexcept { return v.starts_with(LNK_SIG); }
 
 // Signatures and metadata
 
-bool p7s(View v) noexcept { return v.starts_with("-----BEGIN PKCS7-----"); }
+bool p7s(const View& v) noexcept { return v.starts_with("-----BEGIN PKCS7-----"); }
 
 // A bencoded dictionary whose first key is one a torrent starts with.
-bool torrent(View v) noexcept {
+bool torrent(const View& v) noexcept {
     return v.starts_with("d8:announce") || v.starts_with("d7:comment") || v.starts_with("d4:info");
 }
 
-bool cbor_format(View v) noexcept { return v.starts_with("\xD9\xD9\xF7"); }
+bool cbor_format(const View& v) noexcept { return v.starts_with("\xD9\xD9\xF7"); }
 
 // Scientific and medical
 
-bool fits(View v) noexcept { return v.starts_with("SIMPLE  =                    T"); }
+bool fits(const View& v) noexcept { return v.starts_with("SIMPLE  =                    T"); }
 
 // HDF5, or the older HDF4.
-bool hdf(View v) noexcept { return v.starts_with(HDF5_SIG) || v.starts_with("\x0E\x03\x13\x01"); }
+bool hdf(const View& v) noexcept { return v.starts_with(HDF5_SIG) || v.starts_with("\x0E\x03\x13\x01"); }
 
 // DICOM: a 128-byte preamble, then "DICM".
-bool dcm(View v) noexcept { return v.size >= 132 && v.has_at(128, "DICM"); }
+bool dcm(const View& v) noexcept { return v.size >= 132 && v.has_at(128, "DICM"); }
 
 // Records
 

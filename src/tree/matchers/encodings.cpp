@@ -5,13 +5,250 @@
 #include "markup.hpp"
 #include "scripts.hpp"
 #include "utf16.hpp"
+#include "text.hpp"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace taxon {
 
-bool utf8(View) noexcept { return false; }  // not yet written
-bool utf8_bom(View) noexcept { return false; }  // not yet written
-bool utf16_be(View v) noexcept { return v.starts_with("\xFE\xFF"); }
-bool utf16_le(View v) noexcept { return v.starts_with("\xFF\xFE"); }
+namespace {
+
+// Control bytes that never occur in text: 00-08, 0B, 0E-1A and 1C-1F. Tab,
+// line feed, form feed, carriage return and escape are allowed; bit b is set
+// when byte b is refused.
+constexpr std::uint32_t REFUSED_CONTROLS = 0xF7FFC9FFu;
+
+constexpr bool refused_control(std::uint8_t b) noexcept { return b < 0x20 && ((REFUSED_CONTROLS >> b) & 1u) != 0; }
+
+constexpr std::uint64_t ONES = 0x0101010101010101ull;
+constexpr std::uint64_t HIGHS = 0x8080808080808080ull;
+
+inline std::uint64_t load64(const std::uint8_t* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Outcome of reading one multi-byte sequence.
+enum class Seq { bad, cut };
+
+// Reads the sequence whose lead byte (80 or above) is at p[0], with `avail`
+// bytes left in the view. Returns its length when it is well formed, or sets
+// `why`: `cut` when the bytes present are a valid start that the end of the
+// view cuts short, `bad` otherwise. Overlong forms, surrogates and code
+// points above U+10FFFF are bad.
+inline std::size_t sequence(const std::uint8_t* p, std::size_t avail, Seq& why) noexcept {
+    const std::uint8_t lead = p[0];
+    std::size_t len;
+    std::uint8_t lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (lead < 0xC2) {
+        why = Seq::bad;  // stray continuation byte, or overlong two-byte form
+        return 0;
+    } else if (lead < 0xE0) {
+        len = 2;
+    } else if (lead < 0xF0) {
+        len = 3;
+        if (lead == 0xE0) lo = 0xA0;       // overlong below U+0800
+        else if (lead == 0xED) hi = 0x9F;  // surrogates U+D800-U+DFFF
+    } else if (lead < 0xF5) {
+        len = 4;
+        if (lead == 0xF0) lo = 0x90;       // overlong below U+10000
+        else if (lead == 0xF4) hi = 0x8F;  // above U+10FFFF
+    } else {
+        why = Seq::bad;
+        return 0;
+    }
+    const std::size_t have = avail < len ? avail : len;
+    if (have >= 2 && (p[1] < lo || p[1] > hi)) {
+        why = Seq::bad;
+        return 0;
+    }
+    for (std::size_t i = 2; i < have; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            why = Seq::bad;
+            return 0;
+        }
+    }
+    if (have < len) {
+        why = Seq::cut;
+        return 0;
+    }
+    return len;
+}
+
+// Validates from `p` to the end of the view, one character at a time, with
+// eight ASCII bytes taken at once where the text allows it.
+bool utf8_from(const View& v, const std::uint8_t* p) noexcept {
+    const std::uint8_t* const end = v.data + v.size;
+    while (p < end) {
+        // A word that holds a control byte is looked at byte by byte, as
+        // text has a line feed every few words.
+        if (end - p >= 8) {
+            const std::uint64_t w = load64(p);
+            if ((w & HIGHS) == 0) {
+                if (((w - 0x20 * ONES) & ~w & HIGHS) != 0) {
+                    for (int i = 0; i < 8; ++i)
+                        if (refused_control(p[i])) return false;
+                }
+                p += 8;
+                continue;
+            }
+        }
+        const std::uint8_t b = *p;
+        if (b < 0x80) {
+            if (refused_control(b)) return false;
+            ++p;
+            continue;
+        }
+        Seq why = Seq::bad;
+        const std::size_t len = sequence(p, static_cast<std::size_t>(end - p), why);
+        if (len == 0) {
+            // A character cut by the walk's read limit: the text goes on
+            // beyond the view, so the cut is not held against it.
+            return why == Seq::cut && v.size == READ_LIMIT;
+        }
+        p += len;
+    }
+    return true;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TAXON_UTF8_AVX2 1
+
+// 32 bytes at a time by nibble lookups (the method of Keiser and Lemire,
+// "Validating UTF-8 in less than one instruction per byte"): every pair of
+// adjacent bytes is classified by three table lookups whose AND is non-zero
+// exactly for an invalid pair, and a second test checks that the third and
+// fourth bytes of long sequences are continuations. The refused control
+// bytes are found by two more lookups.
+//
+// Returns where the caller must go on one character at a time (the lead
+// byte of a sequence the last block left open, or the first byte after the
+// blocks), or nullptr when the bytes before that point are not valid text.
+__attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(const View& v) noexcept {
+    constexpr std::int8_t TOO_SHORT = 1 << 0;
+    constexpr std::int8_t TOO_LONG = 1 << 1;
+    constexpr std::int8_t OVERLONG_3 = 1 << 2;
+    constexpr std::int8_t TOO_LARGE = 1 << 3;
+    constexpr std::int8_t SURROGATE = 1 << 4;
+    constexpr std::int8_t OVERLONG_2 = 1 << 5;
+    constexpr std::int8_t TOO_LARGE_1000 = 1 << 6;
+    constexpr std::int8_t OVERLONG_4 = 1 << 6;
+    constexpr std::int8_t TWO_CONTS = static_cast<std::int8_t>(1 << 7);
+    constexpr std::int8_t CARRY = TOO_SHORT | TOO_LONG | TWO_CONTS;
+    constexpr std::int8_t LARGE = CARRY | TOO_LARGE | TOO_LARGE_1000;
+
+    // A 16-entry table, the same in both halves of the register.
+#define TAXON_TABLE(...) \
+    _mm256_broadcastsi128_si256(   \
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(std::array<std::int8_t, 16>{__VA_ARGS__}.data())))
+    // By the high nibble of the first byte of a pair.
+    const __m256i first_high =
+        TAXON_TABLE(TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TWO_CONTS,
+                    TWO_CONTS, TWO_CONTS, TWO_CONTS, TOO_SHORT | OVERLONG_2, TOO_SHORT,
+                    TOO_SHORT | OVERLONG_3 | SURROGATE, TOO_SHORT | TOO_LARGE | TOO_LARGE_1000 | OVERLONG_4);
+    // By the low nibble of the first byte.
+    const __m256i first_low = TAXON_TABLE(CARRY | OVERLONG_3 | OVERLONG_2 | OVERLONG_4, CARRY | OVERLONG_2, CARRY,
+                                          CARRY, CARRY | TOO_LARGE, LARGE, LARGE, LARGE, LARGE, LARGE, LARGE, LARGE,
+                                          LARGE, LARGE | SURROGATE, LARGE, LARGE);
+    // By the high nibble of the second byte.
+    constexpr std::int8_t CONT = TOO_LONG | OVERLONG_2 | TWO_CONTS;
+    const __m256i second_high =
+        TAXON_TABLE(TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT,
+                    CONT | OVERLONG_3 | TOO_LARGE_1000 | OVERLONG_4, CONT | OVERLONG_3 | TOO_LARGE,
+                    CONT | SURROGATE | TOO_LARGE, CONT | SURROGATE | TOO_LARGE, TOO_SHORT, TOO_SHORT, TOO_SHORT,
+                    TOO_SHORT);
+    // Refused control bytes: bit 0 for 0x0_, bit 1 for 0x1_, by low nibble.
+    const __m256i control_low = TAXON_TABLE(3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 1, 2, 2, 3, 3);
+    const __m256i control_high = TAXON_TABLE(1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+#undef TAXON_TABLE
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    // Non-zero where a sequence begun in the last three bytes needs more.
+    const __m256i open_limit = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                static_cast<std::int8_t>(0xF0 - 1), static_cast<std::int8_t>(0xE0 - 1),
+                                                static_cast<std::int8_t>(0xC0 - 1));
+
+    const std::uint8_t* p = v.data;
+    const std::uint8_t* const stop = v.data + (v.size & ~std::size_t{31});
+    __m256i prev = _mm256_setzero_si256();
+    __m256i open = _mm256_setzero_si256();
+    __m256i errors = _mm256_setzero_si256();
+    for (; p < stop; p += 32) {
+        const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(in, 4), nibble);
+        const __m256i low = _mm256_and_si256(in, nibble);
+        __m256i error = _mm256_and_si256(_mm256_shuffle_epi8(control_low, low), _mm256_shuffle_epi8(control_high, high));
+        if (_mm256_movemask_epi8(in) == 0) {
+            error = _mm256_or_si256(error, open);  // a sequence left open before ASCII
+        } else {
+            // The bytes shifted by one, two and three places, the previous
+            // block supplying the first ones.
+            const __m256i carry = _mm256_permute2x128_si256(prev, in, 0x21);
+            const __m256i prev1 = _mm256_alignr_epi8(in, carry, 15);
+            const __m256i prev2 = _mm256_alignr_epi8(in, carry, 14);
+            const __m256i prev3 = _mm256_alignr_epi8(in, carry, 13);
+            const __m256i p1_high = _mm256_and_si256(_mm256_srli_epi16(prev1, 4), nibble);
+            const __m256i p1_low = _mm256_and_si256(prev1, nibble);
+            const __m256i special =
+                _mm256_and_si256(_mm256_and_si256(_mm256_shuffle_epi8(first_high, p1_high), _mm256_shuffle_epi8(first_low, p1_low)),
+                                 _mm256_shuffle_epi8(second_high, high));
+            const __m256i third = _mm256_subs_epu8(prev2, _mm256_set1_epi8(static_cast<std::int8_t>(0xE0 - 0x80)));
+            const __m256i fourth = _mm256_subs_epu8(prev3, _mm256_set1_epi8(static_cast<std::int8_t>(0xF0 - 0x80)));
+            const __m256i must_continue =
+                _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<std::int8_t>(0x80)));
+            error = _mm256_or_si256(error, _mm256_xor_si256(must_continue, special));
+        }
+        // Errors are gathered and looked at every fourth block: a test per
+        // block costs more than it saves on text, and binary data still
+        // stops within 128 bytes.
+        errors = _mm256_or_si256(errors, error);
+        if (((p - v.data) & 96) == 96 && !_mm256_testz_si256(errors, errors)) return nullptr;
+        open = _mm256_subs_epu8(in, open_limit);
+        prev = in;
+    }
+    if (!_mm256_testz_si256(errors, errors)) return nullptr;
+    if (p == v.data) return p;
+    // Go back to the lead byte of a sequence the last block left open; its
+    // first bytes are checked again one by one.
+    for (int back = 1; back <= 3; ++back) {
+        const std::uint8_t b = p[-back];
+        if (b < 0x80) break;
+        if (b >= 0xC0) {
+            const int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+            if (len > back) p -= back;
+            break;
+        }
+    }
+    return p;
+}
+
+#endif
+
+}  // namespace
+
+bool utf8(const View& v) noexcept {
+    if (v.empty()) return false;
+#ifdef TAXON_UTF8_AVX2
+    if (v.size >= 32 && text::has_avx2()) {
+        const std::uint8_t* p = utf8_blocks(v);
+        return p != nullptr && utf8_from(v, p);
+    }
+#endif
+    return utf8_from(v, v.data);
+}
+
+bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
+
+
+bool utf16_be(const View& v) noexcept { return v.starts_with("\xFE\xFF"); }
+bool utf16_le(const View& v) noexcept { return v.starts_with("\xFF\xFE"); }
 
 // UTF-16 decoding
 

@@ -12,10 +12,10 @@ extern const MimeType UTF8_BOM;
 extern const MimeType UTF16_BE;
 extern const MimeType UTF16_LE;
 
-bool utf8(View v) noexcept;
-bool utf8_bom(View v) noexcept;
-bool utf16_be(View v) noexcept;
-bool utf16_le(View v) noexcept;
+bool utf8(const View& v) noexcept;
+bool utf8_bom(const View& v) noexcept;
+bool utf16_be(const View& v) noexcept;
+bool utf16_le(const View& v) noexcept;
 
 // UTF-16 decoding, for the text formats recognised inside UTF-16 text.
 

@@ -15,15 +15,15 @@ extern const MimeType ICALENDAR;
 extern const MimeType WARC;
 extern const MimeType M3U;
 
-bool csv_format(View v) noexcept;
-bool tsv(View v) noexcept;
-bool rtf(View v) noexcept;
-bool srt(View v) noexcept;
-bool vtt(View v) noexcept;
-bool vcard(View v) noexcept;
-bool icalendar(View v) noexcept;
-bool warc(View v) noexcept;
-bool m3u(View v) noexcept;
+bool csv_format(const View& v) noexcept;
+bool tsv(const View& v) noexcept;
+bool rtf(const View& v) noexcept;
+bool srt(const View& v) noexcept;
+bool vtt(const View& v) noexcept;
+bool vcard(const View& v) noexcept;
+bool icalendar(const View& v) noexcept;
+bool warc(const View& v) noexcept;
+bool m3u(const View& v) noexcept;
 
 // The CSV, TSV and SubRip tests over text decoded from UTF-16 (well-formed
 // UTF-8), judged on text lines rather than byte pieces.

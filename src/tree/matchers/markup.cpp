@@ -1,25 +1,69 @@
 // HTML, XML and its vocabularies, SVG.
 #include "markup.hpp"
 
+#include "text.hpp"
+
 namespace taxon {
 
-bool html(View) noexcept { return false; }  // not yet written
-bool xml(View) noexcept { return false; }  // not yet written
-bool svg(View) noexcept { return false; }  // not yet written
-bool rss(View) noexcept { return false; }  // not yet written
-bool atom(View) noexcept { return false; }  // not yet written
-bool x3d(View) noexcept { return false; }  // not yet written
-bool kml(View) noexcept { return false; }  // not yet written
-bool xliff(View) noexcept { return false; }  // not yet written
-bool collada(View) noexcept { return false; }  // not yet written
-bool gml(View) noexcept { return false; }  // not yet written
-bool gpx(View) noexcept { return false; }  // not yet written
-bool tcx(View) noexcept { return false; }  // not yet written
-bool amf(View) noexcept { return false; }  // not yet written
-bool threemf(View) noexcept { return false; }  // not yet written
-bool xfdf(View) noexcept { return false; }  // not yet written
-bool owl2(View) noexcept { return false; }  // not yet written
-bool xhtml(View) noexcept { return false; }  // not yet written
+namespace {
+
+using namespace std::string_view_literals;
+
+// Opening tags of an HTML document, lower case, in the order they are tried.
+constexpr std::string_view HTML_TAGS[] = {
+    "<!doctype html"sv, "<html"sv, "<head"sv, "<script"sv, "<iframe"sv, "<h1"sv, "<div"sv, "<font"sv,
+    "<table"sv,         "<a"sv,    "<style"sv, "<title"sv, "<b"sv,       "<body"sv, "<br"sv, "<p"sv,
+};
+
+constexpr std::string_view SVG_NAMESPACE = "http://www.w3.org/2000/svg";
+// The XHTML namespace name without its last two letters.
+constexpr std::string_view XHTML_NAMESPACE_START = "http://www.w3.org/1999/xht";
+
+// An XML declaration after any leading white space.
+bool xml_declaration(const View& v) noexcept { return text::skip_space(v).starts_with("<?xml"); }
+
+// An XML document that holds `needle` anywhere.
+bool xml_with(const View& v, std::string_view needle) noexcept { return xml_declaration(v) && text::contains(v, needle); }
+
+}  // namespace
+
+bool html(const View& v) noexcept {
+    const View body = text::skip_space(v);
+    if (body.size < 3 || body[0] != '<') return false;  // the shortest tag and its closing byte
+    for (const std::string_view tag : HTML_TAGS) {
+        // The tag must be followed by a space or '>', so "<br/" or "<html"
+        // at the very end are not HTML.
+        if (body.size > tag.size() && text::starts_with_folded(body, tag)) {
+            const std::uint8_t after = body[tag.size()];
+            if (after == ' ' || after == '>') return true;
+        }
+    }
+    return false;
+}
+
+bool xml(const View& v) noexcept { return xml_declaration(v); }
+
+bool svg(const View& v) noexcept {
+    const View body = text::skip_space(v);
+    if (body.starts_with("<?xml")) return text::contains(body, "<svg") || text::contains(body, SVG_NAMESPACE);
+    return body.starts_with("<svg");
+}
+
+bool rss(const View& v) noexcept { return xml_with(v, "<rss"); }
+bool atom(const View& v) noexcept { return xml_with(v, "<feed"); }
+bool x3d(const View& v) noexcept { return xml_with(v, "<X3D"); }
+bool kml(const View& v) noexcept { return xml_with(v, "<kml"); }
+bool xliff(const View& v) noexcept { return xml_with(v, "<xliff"); }
+bool collada(const View& v) noexcept { return xml_with(v, "<COLLADA"); }
+bool gml(const View& v) noexcept { return xml_with(v, "<gml"); }
+bool gpx(const View& v) noexcept { return xml_with(v, "<gpx"); }
+// The root element name of the TCX schema, cut to twenty letters.
+bool tcx(const View& v) noexcept { return xml_with(v, "TrainingCenterDataba"); }
+bool amf(const View& v) noexcept { return xml_with(v, "<amf"); }
+bool threemf(const View& v) noexcept { return xml_with(v, "<model"); }
+bool xfdf(const View& v) noexcept { return xml_with(v, "<xfdf"); }
+bool owl2(const View& v) noexcept { return xml_with(v, "<owl"); }
+bool xhtml(const View& v) noexcept { return xml_with(v, XHTML_NAMESPACE_START); }
 
 // HTML over decoded UTF-16 text -------------------------------------------
 }  // namespace taxon

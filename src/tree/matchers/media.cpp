@@ -18,10 +18,10 @@ constexpr std::size_t BOX_HEADER = 8;
 constexpr std::size_t BRAND_AT = 8;
 constexpr std::size_t BRAND_END = BRAND_AT + 4;
 
-bool has_ftyp(View v) noexcept { return v.size >= BRAND_END && v.has_at(4, "ftyp"); }
+bool has_ftyp(const View& v) noexcept { return v.size >= BRAND_END && v.has_at(4, "ftyp"); }
 
 // The major brand is one of `brands`; the box size is not looked at.
-bool major_brand_is(View v, std::initializer_list<std::string_view> brands) noexcept {
+bool major_brand_is(const View& v, std::initializer_list<std::string_view> brands) noexcept {
     if (!has_ftyp(v)) return false;
     for (std::string_view brand : brands)
         if (v.has_at(BRAND_AT, brand)) return true;
@@ -29,7 +29,7 @@ bool major_brand_is(View v, std::initializer_list<std::string_view> brands) noex
 }
 
 // The major brand is `stem` (three bytes) followed by one of `last`.
-bool major_brand_family(View v, std::string_view stem, std::string_view last) noexcept {
+bool major_brand_family(const View& v, std::string_view stem, std::string_view last) noexcept {
     return has_ftyp(v) && v.has_at(BRAND_AT, stem) && last.find(static_cast<char>(v[BRAND_AT + 3])) != std::string_view::npos;
 }
 
@@ -39,7 +39,7 @@ constexpr std::string_view EBML_HEADER_ID = "\x1A\x45\xDF\xA3"sv;
 constexpr std::string_view DOCTYPE_ID = "\x42\x82"sv;
 constexpr std::size_t DOCTYPE_SEARCH_LIMIT = 4096;
 
-bool ebml_doctype_is(View v, std::string_view doctype) noexcept {
+bool ebml_doctype_is(const View& v, std::string_view doctype) noexcept {
     if (!v.starts_with(EBML_HEADER_ID)) return false;
     const std::size_t limit = v.size < DOCTYPE_SEARCH_LIMIT ? v.size : DOCTYPE_SEARCH_LIMIT;
     const std::string_view area(reinterpret_cast<const char*>(v.data), limit);
@@ -61,7 +61,7 @@ bool ebml_doctype_is(View v, std::string_view doctype) noexcept {
 constexpr std::size_t OGG_PACKET_AT = 28;
 constexpr std::size_t OGG_PACKET_MINIMUM = 37;
 
-bool ogg_packet_is_any(View v, std::initializer_list<std::string_view> heads) noexcept {
+bool ogg_packet_is_any(const View& v, std::initializer_list<std::string_view> heads) noexcept {
     if (v.size < OGG_PACKET_MINIMUM) return false;
     for (std::string_view head : heads)
         if (v.has_at(OGG_PACKET_AT, head)) return true;
@@ -70,40 +70,40 @@ bool ogg_packet_is_any(View v, std::initializer_list<std::string_view> heads) no
 
 }  // namespace
 
-bool mp4_precise(View v) noexcept {
+bool mp4_precise(const View& v) noexcept {
     if (!has_ftyp(v)) return false;
     const std::uint32_t box_size = v.be32(0);
     return box_size >= BRAND_END && box_size <= v.size && box_size % 4 == 0;
 }
 
-bool avif_format(View v) noexcept { return major_brand_is(v, {"avif", "avis"}); }
-bool three_gpp(View v) noexcept { return major_brand_family(v, "3gp", "456789ap"); }
-bool three_gpp2(View v) noexcept { return major_brand_family(v, "3g2", "456789abc"); }
-bool amp4(View v) noexcept { return major_brand_is(v, {"M4A "}); }
-bool m4v(View v) noexcept { return major_brand_is(v, {"M4V "}); }
-bool heic(View v) noexcept { return major_brand_is(v, {"heic", "heix"}); }
-bool heic_sequence(View v) noexcept { return major_brand_is(v, {"hevc"}); }
-bool heif(View v) noexcept { return major_brand_is(v, {"mif1"}); }
-bool heif_sequence(View v) noexcept { return major_brand_is(v, {"msf1"}); }
-bool mj2(View v) noexcept { return major_brand_is(v, {"mj2s", "mjp2"}); }
-bool dvb(View v) noexcept { return major_brand_is(v, {"dvb1"}); }
-bool quicktime(View v) noexcept { return major_brand_is(v, {"qt  "}); }
-bool mqv(View v) noexcept { return major_brand_is(v, {"mqt "}); }
+bool avif_format(const View& v) noexcept { return major_brand_is(v, {"avif", "avis"}); }
+bool three_gpp(const View& v) noexcept { return major_brand_family(v, "3gp", "456789ap"); }
+bool three_gpp2(const View& v) noexcept { return major_brand_family(v, "3g2", "456789abc"); }
+bool amp4(const View& v) noexcept { return major_brand_is(v, {"M4A "}); }
+bool m4v(const View& v) noexcept { return major_brand_is(v, {"M4V "}); }
+bool heic(const View& v) noexcept { return major_brand_is(v, {"heic", "heix"}); }
+bool heic_sequence(const View& v) noexcept { return major_brand_is(v, {"hevc"}); }
+bool heif(const View& v) noexcept { return major_brand_is(v, {"mif1"}); }
+bool heif_sequence(const View& v) noexcept { return major_brand_is(v, {"msf1"}); }
+bool mj2(const View& v) noexcept { return major_brand_is(v, {"mj2s", "mjp2"}); }
+bool dvb(const View& v) noexcept { return major_brand_is(v, {"dvb1"}); }
+bool quicktime(const View& v) noexcept { return major_brand_is(v, {"qt  "}); }
+bool mqv(const View& v) noexcept { return major_brand_is(v, {"mqt "}); }
 
-bool webm(View v) noexcept { return ebml_doctype_is(v, "webm"); }
-bool mkv(View v) noexcept { return ebml_doctype_is(v, "matroska"); }
+bool webm(const View& v) noexcept { return ebml_doctype_is(v, "webm"); }
+bool mkv(const View& v) noexcept { return ebml_doctype_is(v, "matroska"); }
 
-bool ogg(View v) noexcept { return v.starts_with("OggS"); }
+bool ogg(const View& v) noexcept { return v.starts_with("OggS"); }
 
-bool ogg_audio(View v) noexcept {
+bool ogg_audio(const View& v) noexcept {
     return ogg_packet_is_any(v, {"\x7F" "FLAC"sv, "\x01" "vorbis"sv, "OpusHead"sv, "Speex   "sv});
 }
 
-bool ogg_video(View v) noexcept {
+bool ogg_video(const View& v) noexcept {
     return ogg_packet_is_any(v, {"\x80" "theora"sv, "fishead\0"sv, "\x01" "video\0\0\0"sv});
 }
 
-bool mp3(View v) noexcept {
+bool mp3(const View& v) noexcept {
     if (v.size < 3) return false;
     if (v.starts_with("ID3")) return true;
     // Layer III frame sync; the protection bit (lowest of byte 1) is ignored.
@@ -112,12 +112,12 @@ bool mp3(View v) noexcept {
     return version_layer == 0xE2 || version_layer == 0xF2 || version_layer == 0xFA;
 }
 
-bool mpeg(View v) noexcept {
+bool mpeg(const View& v) noexcept {
     // Pack, system header or video sequence start code: 00 00 01 Bx.
     return v.size >= 4 && v.starts_with("\0\0\x01"sv) && (v[3] & 0xF0) == 0xB0;
 }
 
-bool aac(View v) noexcept {
+bool aac(const View& v) noexcept {
     // ADTS sync word, layer 0, no CRC, MPEG-4 (F1) or MPEG-2 (F9).
     return v.size >= 2 && v[0] == 0xFF && (v[1] == 0xF1 || v[1] == 0xF9);
 }

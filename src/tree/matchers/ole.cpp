@@ -35,11 +35,11 @@ constexpr std::string_view ONENOTE_CLSID = "\x43\xAD\x43\x36\x5E\x47\x96\x48\x8B
 
 // True when the root entry's class ID begins with `clsid` (all 16 bytes for
 // most formats, 8 for Excel) and those bytes lie inside the view.
-bool root_clsid_is(View v, std::optional<std::size_t> root, std::string_view clsid) noexcept {
+bool root_clsid_is(const View& v, std::optional<std::size_t> root, std::string_view clsid) noexcept {
     return root && v.has_at(*root + CLSID_IN_ENTRY, clsid);
 }
 
-bool root_clsid_is_any(View v, std::initializer_list<std::string_view> clsids) noexcept {
+bool root_clsid_is_any(const View& v, std::initializer_list<std::string_view> clsids) noexcept {
     if (!ole_header(v)) return false;
     const std::optional<std::size_t> root = ole_root_entry(v);
     for (std::string_view clsid : clsids)
@@ -64,9 +64,9 @@ static_assert(PPT_STREAM_NAME.size() == 38);
 
 }  // namespace
 
-bool ole_header(View v) noexcept { return v.size >= HEADER_MINIMUM && v.starts_with(SIGNATURE); }
+bool ole_header(const View& v) noexcept { return v.size >= HEADER_MINIMUM && v.starts_with(SIGNATURE); }
 
-std::optional<std::size_t> ole_root_entry(View v) noexcept {
+std::optional<std::size_t> ole_root_entry(const View& v) noexcept {
     if (!ole_header(v)) return std::nullopt;
     const std::uint64_t sector_size = v.le16(MAJOR_VERSION_AT) == 4 ? 4096 : 512;
     if (v.size < sector_size) return std::nullopt;  // which also holds the directory field
@@ -78,16 +78,16 @@ std::optional<std::size_t> ole_root_entry(View v) noexcept {
     return static_cast<std::size_t>(root);
 }
 
-bool ole(View v) noexcept { return v.starts_with(SIGNATURE); }
+bool ole(const View& v) noexcept { return v.starts_with(SIGNATURE); }
 
-bool msi(View v) noexcept { return root_clsid_is_any(v, {MSI_CLSID}); }
-bool aaf(View v) noexcept { return root_clsid_is_any(v, {AAF_CLSID}); }
-bool msg(View v) noexcept { return root_clsid_is_any(v, {MSG_CLSID}); }
-bool pub_format(View v) noexcept { return root_clsid_is_any(v, {PUB_CLSID}); }
-bool doc(View v) noexcept { return root_clsid_is_any(v, {DOC_CLSID_97, DOC_CLSID_6, DOC_CLSID_PICTURE}); }
-bool onenote(View v) noexcept { return root_clsid_is_any(v, {ONENOTE_CLSID}); }
+bool msi(const View& v) noexcept { return root_clsid_is_any(v, {MSI_CLSID}); }
+bool aaf(const View& v) noexcept { return root_clsid_is_any(v, {AAF_CLSID}); }
+bool msg(const View& v) noexcept { return root_clsid_is_any(v, {MSG_CLSID}); }
+bool pub_format(const View& v) noexcept { return root_clsid_is_any(v, {PUB_CLSID}); }
+bool doc(const View& v) noexcept { return root_clsid_is_any(v, {DOC_CLSID_97, DOC_CLSID_6, DOC_CLSID_PICTURE}); }
+bool onenote(const View& v) noexcept { return root_clsid_is_any(v, {ONENOTE_CLSID}); }
 
-bool xls(View v) noexcept {
+bool xls(const View& v) noexcept {
     if (root_clsid_is_any(v, {XLS_CLSID_5, XLS_CLSID_8})) return true;
     if (!ole_header(v) || v.size < SECTOR_0_MINIMUM) return false;
     // A workbook stream (BOF record) at the start of sector 0.
@@ -99,7 +99,7 @@ bool xls(View v) noexcept {
     }
 }
 
-bool ppt(View v) noexcept {
+bool ppt(const View& v) noexcept {
     if (root_clsid_is_any(v, {PPT_CLSID_A, PPT_CLSID_B})) return true;
     if (!ole_header(v) || v.size < SECTOR_0_MINIMUM) return false;
     // Sector 0 opening with a PowerPoint record header.

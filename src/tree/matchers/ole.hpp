@@ -21,7 +21,7 @@ extern const MimeType ONENOTE;
 // True when the view opens with the compound-file signature and holds the
 // header fields up to the major version (28 bytes): the precondition of
 // every test on the children of OLE.
-bool ole_header(View v) noexcept;
+bool ole_header(const View& v) noexcept;
 
 // Offset R of the root directory entry, the first entry of the first
 // directory sector, when the view holds the whole header sector and R lies
@@ -30,16 +30,16 @@ bool ole_header(View v) noexcept;
 // the first directory sector number, computed in 64 bits so that no header
 // value (D = FFFFFFFF included) can overflow. The caller still checks that
 // the bytes it reads past R lie inside the view.
-std::optional<std::size_t> ole_root_entry(View v) noexcept;
+std::optional<std::size_t> ole_root_entry(const View& v) noexcept;
 
-bool ole(View v) noexcept;
-bool msi(View v) noexcept;
-bool aaf(View v) noexcept;
-bool msg(View v) noexcept;
-bool xls(View v) noexcept;
-bool pub_format(View v) noexcept;
-bool ppt(View v) noexcept;
-bool doc(View v) noexcept;
-bool onenote(View v) noexcept;
+bool ole(const View& v) noexcept;
+bool msi(const View& v) noexcept;
+bool aaf(const View& v) noexcept;
+bool msg(const View& v) noexcept;
+bool xls(const View& v) noexcept;
+bool pub_format(const View& v) noexcept;
+bool ppt(const View& v) noexcept;
+bool doc(const View& v) noexcept;
+bool onenote(const View& v) noexcept;
 
 }  // namespace taxon

@@ -1,16 +1,115 @@
 // Scripts recognised by their interpreter line or opening.
 #include "scripts.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace taxon {
 
-bool php(View) noexcept { return false; }  // not yet written
-bool javascript(View) noexcept { return false; }  // not yet written
-bool python(View) noexcept { return false; }  // not yet written
-bool perl(View) noexcept { return false; }  // not yet written
-bool ruby(View) noexcept { return false; }  // not yet written
-bool lua(View) noexcept { return false; }  // not yet written
-bool shell(View) noexcept { return false; }  // not yet written
-bool tcl(View) noexcept { return false; }  // not yet written
+namespace {
+
+// True when the view begins with any of the openings.
+template <std::size_t N>
+bool opens_with(const View& v, const std::string_view (&openings)[N]) noexcept {
+    for (const std::string_view opening : openings)
+        if (v.starts_with(opening)) return true;
+    return false;
+}
+
+// JavaScript keywords are looked for in the first 256 bytes only.
+constexpr std::size_t KEYWORD_WINDOW = 256;
+
+// True when one of "function", "var ", "let ", "const ", "class ", "import "
+// and "export " lies wholly in the window at `i`, whatever precedes it.
+inline bool keyword_at(View window, std::size_t i) noexcept {
+    switch (window[i]) {
+        case 'f': return window.has_at(i, "function");
+        case 'v': return window.has_at(i, "var ");
+        case 'l': return window.has_at(i, "let ");
+        case 'c': return window.has_at(i, "const ") || window.has_at(i, "class ");
+        case 'i': return window.has_at(i, "import ");
+        case 'e': return window.has_at(i, "export ");
+        default: return false;
+    }
+}
+
+bool has_keyword(View window) noexcept {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen positions at a time: a position is a candidate when its first
+    // two bytes begin a keyword ("fu", "va", "le", "co", "cl", "im", "ex").
+    const auto pair = [](__m128i a, __m128i b, char x, char y) {
+        return _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(x)), _mm_cmpeq_epi8(b, _mm_set1_epi8(y)));
+    };
+    for (; i + 17 <= window.size; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.data + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.data + i + 1));
+        const __m128i c = _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('c')),
+                                        _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('o')),
+                                                     _mm_cmpeq_epi8(b, _mm_set1_epi8('l'))));
+        const __m128i any = _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(pair(a, b, 'f', 'u'), pair(a, b, 'v', 'a')),
+                         _mm_or_si128(pair(a, b, 'l', 'e'), pair(a, b, 'i', 'm'))),
+            _mm_or_si128(pair(a, b, 'e', 'x'), c));
+        auto m = static_cast<unsigned>(_mm_movemask_epi8(any));
+        while (m != 0) {
+            if (keyword_at(window, i + static_cast<unsigned>(__builtin_ctz(m)))) return true;
+            m &= m - 1;
+        }
+    }
+#endif
+    for (; i + 4 <= window.size; ++i)
+        if (keyword_at(window, i)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool php(const View& v) noexcept {
+    if (v.starts_with("<?php")) return true;
+    return v.size >= 3 && v[0] == '<' && v[1] == '?' && (v[2] == '\n' || v[2] == '\r' || v[2] == ' ');
+}
+
+bool javascript(const View& v) noexcept {
+    static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env node", "#!/usr/bin/node", "//", "/*"};
+    if (v.size < 2) return false;
+    if (opens_with(v, OPENINGS)) return true;
+    return has_keyword(v.first(KEYWORD_WINDOW));
+}
+
+bool python(const View& v) noexcept {
+    static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env python", "#!/usr/bin/python", "#!python",
+                                                    "# -*- coding:"};
+    return opens_with(v, OPENINGS);
+}
+
+bool perl(const View& v) noexcept {
+    static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env perl", "#!/usr/bin/perl", "#!perl"};
+    return opens_with(v, OPENINGS);
+}
+
+bool ruby(const View& v) noexcept {
+    static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env ruby", "#!/usr/bin/ruby", "#!ruby"};
+    return opens_with(v, OPENINGS);
+}
+
+bool lua(const View& v) noexcept {
+    // "\x1bLua" is the header of a precompiled chunk.
+    static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env lua", "#!/usr/bin/lua", "#!lua",
+                                                    "\x1b" "Lua"};
+    return opens_with(v, OPENINGS);
+}
+
+bool shell(const View& v) noexcept {
+    static constexpr std::string_view OPENINGS[] = {"#!/bin/sh", "#!/bin/bash", "#!/usr/bin/env bash", "#!/bin/zsh"};
+    return opens_with(v, OPENINGS);
+}
+
+bool tcl(const View& v) noexcept {
+    static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env tclsh", "#!/usr/bin/tclsh", "#!tclsh"};
+    return opens_with(v, OPENINGS);
+}
 
 // Records
 

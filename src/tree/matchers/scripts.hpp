@@ -14,13 +14,13 @@ extern const MimeType LUA;
 extern const MimeType SHELL;
 extern const MimeType TCL;
 
-bool php(View v) noexcept;
-bool javascript(View v) noexcept;
-bool python(View v) noexcept;
-bool perl(View v) noexcept;
-bool ruby(View v) noexcept;
-bool lua(View v) noexcept;
-bool shell(View v) noexcept;
-bool tcl(View v) noexcept;
+bool php(const View& v) noexcept;
+bool javascript(const View& v) noexcept;
+bool python(const View& v) noexcept;
+bool perl(const View& v) noexcept;
+bool ruby(const View& v) noexcept;
+bool lua(const View& v) noexcept;
+bool shell(const View& v) noexcept;
+bool tcl(const View& v) noexcept;
 
 }  // namespace taxon

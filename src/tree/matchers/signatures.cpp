@@ -27,12 +27,12 @@ static_assert(RAR4_SIG.size() == 7 && RAR5_SIG.size() == 8 && SEVEN_Z_SIG.size()
 static_assert(CHM_SIG.size() == 8);
 
 // A RIFF or IFF container whose form type at offset 8 is `form`.
-bool riff_form(View v, std::string_view magic, std::string_view form) noexcept {
+bool riff_form(const View& v, std::string_view magic, std::string_view form) noexcept {
     return v.size >= 12 && v.starts_with(magic) && v.has_at(8, form);
 }
 
 // "P" followed by one of two digits: the plain and raw forms of a portable map.
-bool netpbm(View v, std::uint8_t plain, std::uint8_t raw) noexcept {
+bool netpbm(const View& v, std::uint8_t plain, std::uint8_t raw) noexcept {
     return v.size >= 2 && v[0] == 'P' && (v[1] == plain || v[1] == raw);
 }
 
@@ -40,64 +40,64 @@ bool netpbm(View v, std::uint8_t plain, std::uint8_t raw) noexcept {
 
 // Images
 
-bool bmp(View v) noexcept { return v.starts_with("BM"); }
-bool bpg(View v) noexcept { return v.starts_with("BPG\xFB"); }
-bool gif(View v) noexcept { return v.starts_with("GIF87a") || v.starts_with("GIF89a"); }
-bool hdr(View v) noexcept { return v.starts_with("#?RADIANCE\n"); }
-bool ico(View v) noexcept { return v.starts_with("\0\0\x01\0"sv); }
-bool icns(View v) noexcept { return v.starts_with("icns"); }
-bool jpg(View v) noexcept { return v.starts_with("\xFF\xD8\xFF"); }
-bool jxr(View v) noexcept { return v.starts_with("II\xBC\x01"); }
-bool jxs(View v) noexcept { return v.starts_with(JXS_SIG); }
-bool png(View v) noexcept { return v.starts_with(PNG_SIG); }
+bool bmp(const View& v) noexcept { return v.starts_with("BM"); }
+bool bpg(const View& v) noexcept { return v.starts_with("BPG\xFB"); }
+bool gif(const View& v) noexcept { return v.starts_with("GIF87a") || v.starts_with("GIF89a"); }
+bool hdr(const View& v) noexcept { return v.starts_with("#?RADIANCE\n"); }
+bool ico(const View& v) noexcept { return v.starts_with("\0\0\x01\0"sv); }
+bool icns(const View& v) noexcept { return v.starts_with("icns"); }
+bool jpg(const View& v) noexcept { return v.starts_with("\xFF\xD8\xFF"); }
+bool jxr(const View& v) noexcept { return v.starts_with("II\xBC\x01"); }
+bool jxs(const View& v) noexcept { return v.starts_with(JXS_SIG); }
+bool png(const View& v) noexcept { return v.starts_with(PNG_SIG); }
 // Offset 37 is the type of the second chunk when the first is the 13-byte
 // IHDR; an animated PNG puts its acTL chunk there.
-bool apng(View v) noexcept { return v.size >= 41 && v.starts_with(PNG_SIG) && v.has_at(37, "acTL"); }
-bool pam(View v) noexcept { return v.starts_with("P7"); }
-bool pbm(View v) noexcept { return netpbm(v, '1', '4'); }
-bool pgm(View v) noexcept { return netpbm(v, '2', '5'); }
-bool ppm(View v) noexcept { return netpbm(v, '3', '6'); }
-bool psd(View v) noexcept { return v.starts_with("8BPS"); }
-bool xcf(View v) noexcept { return v.starts_with("gimp xcf"); }
-bool xpm(View v) noexcept { return v.starts_with("/* XPM */"); }
+bool apng(const View& v) noexcept { return v.size >= 41 && v.starts_with(PNG_SIG) && v.has_at(37, "acTL"); }
+bool pam(const View& v) noexcept { return v.starts_with("P7"); }
+bool pbm(const View& v) noexcept { return netpbm(v, '1', '4'); }
+bool pgm(const View& v) noexcept { return netpbm(v, '2', '5'); }
+bool ppm(const View& v) noexcept { return netpbm(v, '3', '6'); }
+bool psd(const View& v) noexcept { return v.starts_with("8BPS"); }
+bool xcf(const View& v) noexcept { return v.starts_with("gimp xcf"); }
+bool xpm(const View& v) noexcept { return v.starts_with("/* XPM */"); }
 // GIMP brushes and patterns carry their magic after a 20-byte header and
 // need at least one byte past it.
-bool gbr(View v) noexcept { return v.size >= 25 && v.has_at(20, "GIMP"); }
-bool pat(View v) noexcept { return v.size >= 25 && v.has_at(20, "GPAT"); }
-bool webp(View v) noexcept { return riff_form(v, "RIFF", "WEBP"); }
+bool gbr(const View& v) noexcept { return v.size >= 25 && v.has_at(20, "GIMP"); }
+bool pat(const View& v) noexcept { return v.size >= 25 && v.has_at(20, "GPAT"); }
+bool webp(const View& v) noexcept { return riff_form(v, "RIFF", "WEBP"); }
 
 // Audio and video
 
-bool au(View v) noexcept { return v.starts_with(".snd"); }
-bool amr(View v) noexcept { return v.starts_with("#!AMR"); }
-bool ape(View v) noexcept { return v.starts_with(APE_SIG); }
-bool asf(View v) noexcept { return v.starts_with(ASF_SIG); }
-bool avi(View v) noexcept { return v.size >= 17 && v.starts_with("RIFF") && v.has_at(8, "AVI LIST"); }
-bool flv(View v) noexcept { return v.starts_with("FLV"); }
-bool qcp(View v) noexcept { return riff_form(v, "RIFF", "QLCM"); }
-bool voc(View v) noexcept { return v.starts_with("Creative Voice File"); }
-bool wav(View v) noexcept { return riff_form(v, "RIFF", "WAVE"); }
-bool aiff(View v) noexcept { return riff_form(v, "FORM", "AIFF"); }
-bool flac(View v) noexcept { return v.starts_with("fLaC"); }
-bool midi(View v) noexcept { return v.starts_with("MThd"); }
-bool rmvb(View v) noexcept { return v.starts_with(".RMF"); }
-bool musepack(View v) noexcept { return v.starts_with("MPCK"); }
+bool au(const View& v) noexcept { return v.starts_with(".snd"); }
+bool amr(const View& v) noexcept { return v.starts_with("#!AMR"); }
+bool ape(const View& v) noexcept { return v.starts_with(APE_SIG); }
+bool asf(const View& v) noexcept { return v.starts_with(ASF_SIG); }
+bool avi(const View& v) noexcept { return v.size >= 17 && v.starts_with("RIFF") && v.has_at(8, "AVI LIST"); }
+bool flv(const View& v) noexcept { return v.starts_with("FLV"); }
+bool qcp(const View& v) noexcept { return riff_form(v, "RIFF", "QLCM"); }
+bool voc(const View& v) noexcept { return v.starts_with("Creative Voice File"); }
+bool wav(const View& v) noexcept { return riff_form(v, "RIFF", "WAVE"); }
+bool aiff(const View& v) noexcept { return riff_form(v, "FORM", "AIFF"); }
+bool flac(const View& v) noexcept { return v.starts_with("fLaC"); }
+bool midi(const View& v) noexcept { return v.starts_with("MThd"); }
+bool rmvb(const View& v) noexcept { return v.starts_with(".RMF"); }
+bool musepack(const View& v) noexcept { return v.starts_with("MPCK"); }
 
 // Archives and compressed streams
 
-bool bz2(View v) noexcept { return v.starts_with("BZ"); }
-bool cab(View v) noexcept { return v.starts_with("MSCF"); }
-bool gzip(View v) noexcept { return v.starts_with("\x1F\x8B"); }
-bool lzip(View v) noexcept { return v.starts_with("LZIP"); }
+bool bz2(const View& v) noexcept { return v.starts_with("BZ"); }
+bool cab(const View& v) noexcept { return v.starts_with("MSCF"); }
+bool gzip(const View& v) noexcept { return v.starts_with("\x1F\x8B"); }
+bool lzip(const View& v) noexcept { return v.starts_with("LZIP"); }
 // RAR 1.5-4.x and RAR 5 signatures differ in length.
-bool rar(View v) noexcept { return v.starts_with(RAR4_SIG) || v.starts_with(RAR5_SIG); }
-bool rpm(View v) noexcept { return v.starts_with("\xED\xAB\xEE\xDB"); }
-bool seven_z(View v) noexcept { return v.starts_with(SEVEN_Z_SIG); }
-bool xar(View v) noexcept { return v.starts_with("xar!"); }
-bool xz(View v) noexcept { return v.starts_with(XZ_SIG); }
+bool rar(const View& v) noexcept { return v.starts_with(RAR4_SIG) || v.starts_with(RAR5_SIG); }
+bool rpm(const View& v) noexcept { return v.starts_with("\xED\xAB\xEE\xDB"); }
+bool seven_z(const View& v) noexcept { return v.starts_with(SEVEN_Z_SIG); }
+bool xar(const View& v) noexcept { return v.starts_with("xar!"); }
+bool xz(const View& v) noexcept { return v.starts_with(XZ_SIG); }
 // Little-endian magic 0xFD2FB522..0xFD2FB528 (frames of the format's
 // versions) or 0x184D2A50..0x184D2A5F (skippable frames).
-bool zstd(View v) noexcept {
+bool zstd(const View& v) noexcept {
     if (v.size < 4) return false;
     const std::uint8_t b = v[0];
     return (b >= 0x22 && b <= 0x28 && v.has_at(1, "\xB5\x2F\xFD")) ||
@@ -106,43 +106,43 @@ bool zstd(View v) noexcept {
 
 // Executables and bytecode
 
-bool exe(View v) noexcept { return v.starts_with("MZ"); }
-bool class_file(View v) noexcept { return v.starts_with("\xCA\xFE\xBA\xBE"); }
-bool wasm(View v) noexcept { return v.starts_with("\0asm"sv); }
+bool exe(const View& v) noexcept { return v.starts_with("MZ"); }
+bool class_file(const View& v) noexcept { return v.starts_with("\xCA\xFE\xBA\xBE"); }
+bool wasm(const View& v) noexcept { return v.starts_with("\0asm"sv); }
 // Uncompressed, zlib- and LZMA-compressed Flash.
-bool swf(View v) noexcept {
+bool swf(const View& v) noexcept {
     return v.size >= 3 && (v[0] == 'F' || v[0] == 'C' || v[0] == 'Z') && v.has_at(1, "WS");
 }
-bool nes(View v) noexcept { return v.starts_with("NES\x1A"); }
+bool nes(const View& v) noexcept { return v.starts_with("NES\x1A"); }
 
 // Fonts
 
-bool otf(View v) noexcept { return v.starts_with("OTTO"); }
-bool ttc(View v) noexcept { return v.starts_with("ttcf"); }
-bool woff(View v) noexcept { return v.starts_with("wOFF"); }
-bool woff2(View v) noexcept { return v.starts_with("wOF2"); }
+bool otf(const View& v) noexcept { return v.starts_with("OTTO"); }
+bool ttc(const View& v) noexcept { return v.starts_with("ttcf"); }
+bool woff(const View& v) noexcept { return v.starts_with("wOFF"); }
+bool woff2(const View& v) noexcept { return v.starts_with("wOF2"); }
 
 // Documents
 
-bool pdf(View v) noexcept { return v.starts_with("%PDF-"); }
-bool fdf(View v) noexcept { return v.starts_with("%FDF-"); }
-bool ps(View v) noexcept { return v.starts_with("%!PS-Adobe-"); }
-bool chm(View v) noexcept { return v.starts_with(CHM_SIG); }
-bool lit(View v) noexcept { return v.starts_with("ITOLITLS"); }
+bool pdf(const View& v) noexcept { return v.starts_with("%PDF-"); }
+bool fdf(const View& v) noexcept { return v.starts_with("%FDF-"); }
+bool ps(const View& v) noexcept { return v.starts_with("%!PS-Adobe-"); }
+bool chm(const View& v) noexcept { return v.starts_with(CHM_SIG); }
+bool lit(const View& v) noexcept { return v.starts_with("ITOLITLS"); }
 // Only bytes 4-7 are looked at; the records tried before it keep this loose
 // test from claiming files that have a signature of their own.
-bool lotus123(View v) noexcept {
+bool lotus123(const View& v) noexcept {
     return v.size >= 8 && (v.has_at(4, "\0\x02\0\0"sv) || v.has_at(4, "\0\x1A\0\0"sv));
 }
 
 // Other data
 
-bool parquet(View v) noexcept { return v.starts_with("PAR1"); }
-bool shx(View v) noexcept { return v.starts_with("\0\0\x27\x0A"sv); }
+bool parquet(const View& v) noexcept { return v.starts_with("PAR1"); }
+bool shx(const View& v) noexcept { return v.starts_with("\0\0\x27\x0A"sv); }
 // Shapefiles share the index's file code; a main file always has its full
 // 100-byte header, which is what tells the two apart.
-bool shp(View v) noexcept { return v.size >= 100 && v.starts_with("\0\0\x27\x0A"sv); }
-bool tzif(View v) noexcept { return v.starts_with("TZif"); }
+bool shp(const View& v) noexcept { return v.size >= 100 && v.starts_with("\0\0\x27\x0A"sv); }
+bool tzif(const View& v) noexcept { return v.starts_with("TZif"); }
 
 // Records
 

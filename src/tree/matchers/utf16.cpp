@@ -22,7 +22,7 @@ using Buffer = std::span<char, UTF16_TEXT_CAPACITY>;
 // The view decoded as UTF-16. Within a walk every variant asks for the same
 // view in the same byte order, so the text is kept in the walk's memo and
 // decoded only once; outside a walk it is decoded into `local`.
-Text decoded(View v, bool big_endian, Buffer local) noexcept {
+Text decoded(const View& v, bool big_endian, Buffer local) noexcept {
     Memo* memo = v.memo;
     if (memo == nullptr) return utf16_to_text(v, big_endian, local);
     if (memo->utf16 == Memo::Utf16::untried || memo->utf16_big_endian != big_endian ||
@@ -39,7 +39,7 @@ Text decoded(View v, bool big_endian, Buffer local) noexcept {
 }
 
 template <bool (*Test)(std::string_view) noexcept>
-bool variant(View v, bool big_endian) noexcept {
+bool variant(const View& v, bool big_endian) noexcept {
     char local[UTF16_TEXT_CAPACITY];
     const Text text = decoded(v, big_endian, local);
     return text && Test(*text);
@@ -84,28 +84,28 @@ bool rtf_text(std::string_view text) noexcept { return text.starts_with("{\\rtf"
 
 }  // namespace
 
-bool html_utf16_be(View v) noexcept { return variant<detect_html_content>(v, true); }
-bool html_utf16_le(View v) noexcept { return variant<detect_html_content>(v, false); }
-bool xml_utf16_be(View v) noexcept { return variant<xml_text>(v, true); }
-bool xml_utf16_le(View v) noexcept { return variant<xml_text>(v, false); }
-bool svg_utf16_be(View v) noexcept { return variant<svg_text>(v, true); }
-bool svg_utf16_le(View v) noexcept { return variant<svg_text>(v, false); }
-bool json_utf16_be(View v) noexcept { return variant<detect_json_content>(v, true); }
-bool json_utf16_le(View v) noexcept { return variant<detect_json_content>(v, false); }
-bool csv_utf16_be(View v) noexcept { return variant<detect_csv_content>(v, true); }
-bool csv_utf16_le(View v) noexcept { return variant<detect_csv_content>(v, false); }
-bool tsv_utf16_be(View v) noexcept { return variant<detect_tsv_content>(v, true); }
-bool tsv_utf16_le(View v) noexcept { return variant<detect_tsv_content>(v, false); }
-bool srt_utf16_be(View v) noexcept { return variant<detect_srt_content>(v, true); }
-bool srt_utf16_le(View v) noexcept { return variant<detect_srt_content>(v, false); }
-bool vtt_utf16_be(View v) noexcept { return variant<vtt_text>(v, true); }
-bool vtt_utf16_le(View v) noexcept { return variant<vtt_text>(v, false); }
-bool vcard_utf16_be(View v) noexcept { return variant<vcard_text>(v, true); }
-bool vcard_utf16_le(View v) noexcept { return variant<vcard_text>(v, false); }
-bool icalendar_utf16_be(View v) noexcept { return variant<icalendar_text>(v, true); }
-bool icalendar_utf16_le(View v) noexcept { return variant<icalendar_text>(v, false); }
-bool rtf_utf16_be(View v) noexcept { return variant<rtf_text>(v, true); }
-bool rtf_utf16_le(View v) noexcept { return variant<rtf_text>(v, false); }
+bool html_utf16_be(const View& v) noexcept { return variant<detect_html_content>(v, true); }
+bool html_utf16_le(const View& v) noexcept { return variant<detect_html_content>(v, false); }
+bool xml_utf16_be(const View& v) noexcept { return variant<xml_text>(v, true); }
+bool xml_utf16_le(const View& v) noexcept { return variant<xml_text>(v, false); }
+bool svg_utf16_be(const View& v) noexcept { return variant<svg_text>(v, true); }
+bool svg_utf16_le(const View& v) noexcept { return variant<svg_text>(v, false); }
+bool json_utf16_be(const View& v) noexcept { return variant<detect_json_content>(v, true); }
+bool json_utf16_le(const View& v) noexcept { return variant<detect_json_content>(v, false); }
+bool csv_utf16_be(const View& v) noexcept { return variant<detect_csv_content>(v, true); }
+bool csv_utf16_le(const View& v) noexcept { return variant<detect_csv_content>(v, false); }
+bool tsv_utf16_be(const View& v) noexcept { return variant<detect_tsv_content>(v, true); }
+bool tsv_utf16_le(const View& v) noexcept { return variant<detect_tsv_content>(v, false); }
+bool srt_utf16_be(const View& v) noexcept { return variant<detect_srt_content>(v, true); }
+bool srt_utf16_le(const View& v) noexcept { return variant<detect_srt_content>(v, false); }
+bool vtt_utf16_be(const View& v) noexcept { return variant<vtt_text>(v, true); }
+bool vtt_utf16_le(const View& v) noexcept { return variant<vtt_text>(v, false); }
+bool vcard_utf16_be(const View& v) noexcept { return variant<vcard_text>(v, true); }
+bool vcard_utf16_le(const View& v) noexcept { return variant<vcard_text>(v, false); }
+bool icalendar_utf16_be(const View& v) noexcept { return variant<icalendar_text>(v, true); }
+bool icalendar_utf16_le(const View& v) noexcept { return variant<icalendar_text>(v, false); }
+bool rtf_utf16_be(const View& v) noexcept { return variant<rtf_text>(v, true); }
+bool rtf_utf16_le(const View& v) noexcept { return variant<rtf_text>(v, false); }
 
 // Records
 

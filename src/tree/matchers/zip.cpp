@@ -20,7 +20,7 @@ constexpr std::size_t EXTRA_LENGTH_AT = 28;
 constexpr int ENTRY_LIMIT = 100;
 
 // Offset of the first local header signature at or after `from`, or nothing.
-std::optional<std::size_t> find_local_header(View v, std::size_t from) noexcept {
+std::optional<std::size_t> find_local_header(const View& v, std::size_t from) noexcept {
     if (from > v.size || v.size - from < LOCAL_HEADER.size()) return std::nullopt;
     const std::size_t last = v.size - LOCAL_HEADER.size();  // last possible start
     std::size_t i = from;
@@ -39,7 +39,7 @@ std::optional<std::size_t> find_local_header(View v, std::size_t from) noexcept 
 constexpr std::string_view MIMETYPE_NAME = "mimetype";
 
 // `slack` is how many bytes the view must hold beyond the compared ones.
-bool mimetype_entry_is(View v, std::string_view mime, std::size_t slack) noexcept {
+bool mimetype_entry_is(const View& v, std::string_view mime, std::size_t slack) noexcept {
     const std::size_t name_at = LOCAL_HEADER_SIZE;
     const std::size_t content_at = name_at + MIMETYPE_NAME.size();
     if (v.size < content_at + mime.size() + slack) return false;
@@ -48,7 +48,7 @@ bool mimetype_entry_is(View v, std::string_view mime, std::size_t slack) noexcep
 
 // The OpenDocument and StarOffice matchers want the view to reach at least
 // one byte past the compared text; EPUB does not.
-bool opendocument(View v, const MimeType& record) noexcept { return mimetype_entry_is(v, record.mime, 1); }
+bool opendocument(const View& v, const MimeType& record) noexcept { return mimetype_entry_is(v, record.mime, 1); }
 
 bool name_is_any(std::string_view name, std::initializer_list<std::string_view> names) noexcept {
     for (std::string_view candidate : names)
@@ -72,7 +72,7 @@ std::optional<std::string_view> ZipIterator::next() noexcept {
     return std::string_view(reinterpret_cast<const char*>(view.data + name_at), name_length);
 }
 
-bool msoxml(View v, std::string_view prefix) noexcept {
+bool msoxml(const View& v, std::string_view prefix) noexcept {
     ZipIterator entries{v};
     const std::optional<std::string_view> first = entries.next();
     if (!first) return false;
@@ -88,18 +88,18 @@ bool msoxml(View v, std::string_view prefix) noexcept {
     return false;
 }
 
-bool zip(View v) noexcept {
+bool zip(const View& v) noexcept {
     return v.starts_with(LOCAL_HEADER) || v.starts_with("PK\x05\x06"sv) || v.starts_with("PK\x07\x08"sv);
 }
 
-bool docx(View v) noexcept { return msoxml(v, "word/"); }
-bool xlsx(View v) noexcept { return msoxml(v, "xl/"); }
-bool pptx(View v) noexcept { return msoxml(v, "ppt/"); }
-bool vsdx(View v) noexcept { return msoxml(v, "visio/"); }
+bool docx(const View& v) noexcept { return msoxml(v, "word/"); }
+bool xlsx(const View& v) noexcept { return msoxml(v, "xl/"); }
+bool pptx(const View& v) noexcept { return msoxml(v, "ppt/"); }
+bool vsdx(const View& v) noexcept { return msoxml(v, "visio/"); }
 
-bool epub(View v) noexcept { return mimetype_entry_is(v, EPUB.mime, 0); }
+bool epub(const View& v) noexcept { return mimetype_entry_is(v, EPUB.mime, 0); }
 
-bool jar(View v) noexcept {
+bool jar(const View& v) noexcept {
     // The jar tool marks its archives with an extra field of ID 0xCAFE on
     // the first entry, taken to start at offset 0.
     if (v.size >= LOCAL_HEADER_SIZE) {
@@ -111,7 +111,7 @@ bool jar(View v) noexcept {
     return first && first->starts_with("META-INF/");
 }
 
-bool apk(View v) noexcept {
+bool apk(const View& v) noexcept {
     ZipIterator entries{v};
     for (int seen = 0; seen < ENTRY_LIMIT; ++seen) {
         const std::optional<std::string_view> name = entries.next();
@@ -124,19 +124,19 @@ bool apk(View v) noexcept {
     return false;
 }
 
-bool odt(View v) noexcept { return opendocument(v, ODT); }
-bool ott(View v) noexcept { return opendocument(v, OTT); }
-bool ods(View v) noexcept { return opendocument(v, ODS); }
-bool ots(View v) noexcept { return opendocument(v, OTS); }
-bool odp(View v) noexcept { return opendocument(v, ODP); }
-bool otp(View v) noexcept { return opendocument(v, OTP); }
-bool odg(View v) noexcept { return opendocument(v, ODG); }
-bool otg(View v) noexcept { return opendocument(v, OTG); }
-bool odf_format(View v) noexcept { return opendocument(v, ODF); }
-bool odc(View v) noexcept { return opendocument(v, ODC); }
-bool sxc(View v) noexcept { return opendocument(v, SXC); }
+bool odt(const View& v) noexcept { return opendocument(v, ODT); }
+bool ott(const View& v) noexcept { return opendocument(v, OTT); }
+bool ods(const View& v) noexcept { return opendocument(v, ODS); }
+bool ots(const View& v) noexcept { return opendocument(v, OTS); }
+bool odp(const View& v) noexcept { return opendocument(v, ODP); }
+bool otp(const View& v) noexcept { return opendocument(v, OTP); }
+bool odg(const View& v) noexcept { return opendocument(v, ODG); }
+bool otg(const View& v) noexcept { return opendocument(v, OTG); }
+bool odf_format(const View& v) noexcept { return opendocument(v, ODF); }
+bool odc(const View& v) noexcept { return opendocument(v, ODC); }
+bool sxc(const View& v) noexcept { return opendocument(v, SXC); }
 
-bool kmz(View v) noexcept {
+bool kmz(const View& v) noexcept {
     ZipIterator entries{v};
     for (int seen = 0; seen < ENTRY_LIMIT; ++seen) {
         const std::optional<std::string_view> name = entries.next();

@@ -49,27 +49,27 @@ struct ZipIterator {
 // The Office Open XML probe shared by docx, xlsx, pptx and vsdx: the first
 // entry lies under `prefix`, or is one of the package's own bookkeeping
 // names and an entry under `prefix` follows within the first 100 entries.
-bool msoxml(View v, std::string_view prefix) noexcept;
+bool msoxml(const View& v, std::string_view prefix) noexcept;
 
-bool zip(View v) noexcept;
-bool docx(View v) noexcept;
-bool xlsx(View v) noexcept;
-bool pptx(View v) noexcept;
-bool vsdx(View v) noexcept;
-bool epub(View v) noexcept;
-bool jar(View v) noexcept;
-bool apk(View v) noexcept;
-bool odt(View v) noexcept;
-bool ott(View v) noexcept;
-bool ods(View v) noexcept;
-bool ots(View v) noexcept;
-bool odp(View v) noexcept;
-bool otp(View v) noexcept;
-bool odg(View v) noexcept;
-bool otg(View v) noexcept;
-bool odf_format(View v) noexcept;
-bool odc(View v) noexcept;
-bool sxc(View v) noexcept;
-bool kmz(View v) noexcept;
+bool zip(const View& v) noexcept;
+bool docx(const View& v) noexcept;
+bool xlsx(const View& v) noexcept;
+bool pptx(const View& v) noexcept;
+bool vsdx(const View& v) noexcept;
+bool epub(const View& v) noexcept;
+bool jar(const View& v) noexcept;
+bool apk(const View& v) noexcept;
+bool odt(const View& v) noexcept;
+bool ott(const View& v) noexcept;
+bool ods(const View& v) noexcept;
+bool ots(const View& v) noexcept;
+bool odp(const View& v) noexcept;
+bool otp(const View& v) noexcept;
+bool odg(const View& v) noexcept;
+bool otg(const View& v) noexcept;
+bool odf_format(const View& v) noexcept;
+bool odc(const View& v) noexcept;
+bool sxc(const View& v) noexcept;
+bool kmz(const View& v) noexcept;
 
 }  // namespace taxon
