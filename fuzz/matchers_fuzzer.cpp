@@ -16,14 +16,17 @@
 //    memo shared by all matchers of one view, as within a walk);
 //  - the ZIP entry walker yields names inside the view and always moves on;
 //  - the OLE root entry, when found, lies inside the view;
-//  - UTF-16 decoding yields well-formed UTF-8 within its buffer, on which
-//    the decoded-text content tests then run (as they also do on the raw
-//    input whenever it is well-formed UTF-8).
+//  - UTF-16 decoding yields well-formed UTF-8 within its buffer, equal to a
+//    unit-by-unit reference decoding; the decoded-text content tests then
+//    run on it (as they also do on the raw input whenever it is well-formed
+//    UTF-8);
+//  - utf8's block-wise validation agrees with a byte-by-byte reference.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "tree/matchers/encodings.hpp"
@@ -66,6 +69,70 @@ bool well_formed_utf8(std::string_view s) {
     return true;
 }
 
+// The UTF8 record's rule, one byte at a time: not empty, none of the refused
+// C0 controls (all but tab, line feed, form feed, carriage return and
+// escape), and well-formed UTF-8 throughout. The matcher's block-wise
+// validation must agree with it on every view.
+bool reference_utf8(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0C && b != 0x0D && b != 0x1B) return false;
+    }
+    return well_formed_utf8(s);
+}
+
+void append_utf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 decoding one unit at a time, with the decoder's rules: the mark of
+// the requested order is dropped, at least one unit and an even length must
+// remain, unpaired surrogates refuse the text, and a high surrogate ending a
+// view of exactly READ_LIMIT bytes (a pair cut by the walk) is dropped.
+std::optional<std::string> reference_utf16(const std::uint8_t* d, std::size_t size, bool big_endian) {
+    if (size < 2) return std::nullopt;
+    const bool cut = size == taxon::READ_LIMIT;
+    std::size_t i = 0;
+    if (big_endian ? (d[0] == 0xFE && d[1] == 0xFF) : (d[0] == 0xFF && d[1] == 0xFE)) i = 2;
+    if (size - i < 2 || (size - i) % 2 != 0) return std::nullopt;
+    auto unit = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(big_endian ? (d[at] << 8 | d[at + 1]) : (d[at + 1] << 8 | d[at]));
+    };
+    std::string out;
+    for (; i < size; i += 2) {
+        const std::uint32_t u = unit(i);
+        if (u >= 0xDC00 && u <= 0xDFFF) return std::nullopt;
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 2 >= size) {
+                if (cut) break;
+                return std::nullopt;
+            }
+            const std::uint32_t low = unit(i + 2);
+            if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+            append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+            i += 2;
+        } else {
+            append_utf8(out, u);
+        }
+    }
+    return out;
+}
+
 void content_tests(std::string_view text) {
     // Only the answers' absence of faults matters here.
     volatile bool sink = false;
@@ -103,6 +170,14 @@ void utf16_decoding(taxon::View v) {
         check(well_formed_utf8(*text), "decoded UTF-16 text is not well-formed UTF-8");
         content_tests(*text);
     }
+    for (bool big_endian : {true, false}) {
+        auto out = std::make_unique<char[]>(taxon::UTF16_TEXT_CAPACITY);
+        const std::optional<std::string_view> text =
+            taxon::utf16_to_text(v, big_endian, std::span<char, taxon::UTF16_TEXT_CAPACITY>(out.get(), taxon::UTF16_TEXT_CAPACITY));
+        const std::optional<std::string> expected = reference_utf16(v.data, v.size, big_endian);
+        check(text.has_value() == expected.has_value() && (!text || *text == *expected),
+              "UTF-16 decoding differs from the unit-by-unit reference");
+    }
 }
 
 // Every check on one view of `size` bytes at `data`.
@@ -121,6 +196,7 @@ void one_view(const std::uint8_t* data, std::size_t size) {
     }
     utf16_decoding(bare);
     const std::string_view raw(reinterpret_cast<const char*>(data), size);
+    check(taxon::utf8(bare) == reference_utf8(raw), "utf8 differs from the byte-by-byte reference");
     if (well_formed_utf8(raw)) content_tests(raw);
 }
 
