@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # valgrind memcheck over a representative part of the test suite: the module
-# surface, registrations, hostile callers, properties and the container and
-# UTF-16 format tests. Builds the extension with debug info in its own venv,
+# surface, registrations, hostile callers, properties, and the binary,
+# container, UTF-8 and UTF-16 format tests. Builds the extension with debug info in its own venv,
 # runs the interpreter under memcheck with PYTHONMALLOC=malloc (so every
 # Python object is a malloc block valgrind can check), and fails on any
 # memory error or definite leak that the suppressions do not cover.
@@ -34,8 +34,8 @@ if [[ -z "$python_supp" ]]; then
 fi
 [[ -n "$python_supp" && -f "$python_supp" ]] && supp+=(--suppressions="$python_supp")
 
-tests=(test_module.py test_registrations.py test_hostile.py test_properties.py test_walk.py
-       test_zip.py test_ole.py test_media.py test_utf16.py)
+tests=(test_module.py test_registrations.py test_hostile.py test_properties.py test_walk.py test_binary.py
+       test_zip.py test_ole.py test_media.py test_encodings.py test_json.py test_markup.py test_utf16.py)
 args=()
 for t in "${tests[@]}"; do [[ -f "tests/$t" ]] && args+=("$root/tests/$t"); done
 
