@@ -143,7 +143,6 @@ def seeds():
     # ISO base media, EBML, Ogg, RIFF and other media.
     for brand in (b"isom", b"avif", b"heic", b"mif1", b"3gp4", b"M4V ", b"qt  "):
         s["ftyp-" + brand.decode().strip()] = ftyp(brand, b"isom")
-    s["mov-moov"] = b"\0\0\0\x08moov" + b"\0\0\0\x08mdat"
     s["webm"], s["mkv"] = ebml(b"webm"), ebml(b"matroska")
     s["ogg-opus"] = ogg_page(b"OpusHead\x01\x02" + bytes(9))
     s["ogg-vorbis"] = ogg_page(b"\x01vorbis" + bytes(22))
@@ -184,14 +183,14 @@ def seeds():
     s["macho"] = b"\xcf\xfa\xed\xfe\x07\0\0\x01" + bytes(24)
     s["class"] = b"\xca\xfe\xba\xbe\0\0\0\x34" + bytes(8)
     s["wasm"] = b"\0asm\x01\0\0\0"
-    s["crx"] = b"Cr24\x03\0\0\0\x10\0\0\0" + bytes(16) + zip_archive(("manifest.json", b"{}"))
+    s["crx"] = b"Cr24" + struct.pack("<III", 3, 16, 0) + bytes(16) + zip_archive(("manifest.json", b"{}"))
     s["ttf"] = b"\0\x01\0\0\0\x0c\0\x80\0\x03\0\x20" + bytes(16)
     s["otf"] = b"OTTO\0\x0c\0\x80\0\x03\0\x20" + bytes(16)
     s["woff2"] = b"wOF2\0\x01\0\0" + bytes(40)
     s["sqlite"] = b"SQLite format 3\0\x10\0\x01\x01\0\x40\x20\x20" + bytes(80)
     s["lnk"] = b"L\0\0\0\x01\x14\x02\0\0\0\0\0\xc0\0\0\0\0\0\0\x46" + bytes(56)
     s["dicom"] = bytes(128) + b"DICM" + bytes(8)
-    s["dbf"] = b"\x03\x7c\x01\x01\x01\0\0\0\x41\0\x20\0" + bytes(20)
+    s["dbf"] = b"\x03\x01\x01\x01\x01\0\0\0\xc1\0\x10\0" + bytes(20)
     s["torrent"] = b"d8:announce13:http://x/anno4:infod4:name1:xee"
     s["cbor"] = b"\xd9\xd9\xf7\xa1\x61\x61\x01"
     # Text, UTF-8 and UTF-16.
