@@ -110,7 +110,7 @@ TEXTS = {
     "php": "<?php echo 'hi'; ?>\n",
     "plain": "Just some plain text, caf\u00e9 \u2014 \u65e5\u672c.\n",
 }
-UTF16_TEXTS = ("html", "svg", "json", "csv", "srt", "vcard", "rtf")
+UTF16_TEXTS = ("html", "svg", "json", "csv", "srt", "vtt", "vcard", "rtf")
 
 
 def seeds():
@@ -139,6 +139,7 @@ def seeds():
     for name, clsid in clsids.items():
         s[f"ole-{name}"] = compound_file(bytes.fromhex(clsid))
     s["ole-xls-bof"] = compound_file(sector0=b"\x09\x08\x10\x00\x00\x06\x05\x00" + bytes(8))
+    s["ole-xls-fat"] = compound_file(sector0=b"\xfd\xff\xff\xff\x10\0\0\0" + bytes(8))
     s["ole-ppt-record"] = compound_file(sector0=b"\x0f\x00\xe8\x03" + bytes(8))
     # ISO base media, EBML, Ogg, RIFF and other media.
     for brand in (b"isom", b"avif", b"heic", b"mif1", b"3gp4", b"M4V ", b"qt  "):
