@@ -254,16 +254,52 @@ bool utf16_le(const View& v) noexcept { return v.starts_with("\xFF\xFE"); }
 
 namespace {
 
+// The code unit at place `i` of the units at `p`.
+template <bool BigEndian>
+inline char32_t utf16_unit(const std::uint8_t* p, std::size_t i) noexcept {
+    constexpr std::size_t HI = BigEndian ? 0 : 1;  // place of the high byte in a unit
+    return static_cast<char32_t>((p[2 * i + HI] << 8) | p[2 * i + 1 - HI]);
+}
+
+// Writes the UTF-8 form of the character at unit `i` (one unit, or two for
+// a surrogate pair) to `o` and moves both on; false at an unpaired
+// surrogate. A high surrogate in the last unit is dropped when `cut` (the
+// pair was split by the walk's cut).
+template <bool BigEndian>
+inline bool utf16_char_to_utf8(const std::uint8_t* p, std::size_t units, bool cut, std::size_t& i, char*& o) noexcept {
+    char32_t cp = utf16_unit<BigEndian>(p, i++);
+    if (cp < 0x80) {
+        *o++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        o[0] = static_cast<char>(0xC0 | (cp >> 6));
+        o[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        o += 2;
+    } else if (cp < 0xD800 || cp > 0xDFFF) {
+        o[0] = static_cast<char>(0xE0 | (cp >> 12));
+        o[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        o[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        o += 3;
+    } else {
+        if (cp >= 0xDC00) return false;  // low surrogate without a high one
+        if (i == units) return cut;      // nothing follows: dropped when cut
+        const char32_t low = utf16_unit<BigEndian>(p, i++);
+        if (low < 0xDC00 || low > 0xDFFF) return false;
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        o[0] = static_cast<char>(0xF0 | (cp >> 18));
+        o[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        o[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        o[3] = static_cast<char>(0x80 | (cp & 0x3F));
+        o += 4;
+    }
+    return true;
+}
+
 // Writes the UTF-8 form of `units` UTF-16 code units at `p` to `o`; returns
-// the end of the text, or null at an unpaired surrogate. A high surrogate in
-// the last unit is dropped when `cut` (the pair was split by the walk's cut).
+// the end of the text, or null at an unpaired surrogate.
 template <bool BigEndian>
 char* utf16_units_to_utf8(const std::uint8_t* p, std::size_t units, bool cut, char* o) noexcept {
-    constexpr std::size_t HI = BigEndian ? 0 : 1;  // place of the high byte in a unit
+    constexpr std::size_t HI = BigEndian ? 0 : 1;
     constexpr std::size_t LO = 1 - HI;
-    auto unit = [p](std::size_t i) noexcept {
-        return static_cast<char32_t>((p[2 * i + HI] << 8) | p[2 * i + LO]);
-    };
     // Four units at a time while they are all ASCII: high bytes 0, low bytes
     // below 0x80. The mask is laid out in memory like the units it tests.
     static constexpr std::uint8_t ASCII_MASK[8] = {
@@ -289,33 +325,97 @@ char* utf16_units_to_utf8(const std::uint8_t* p, std::size_t units, bool cut, ch
                 continue;
             }
         }
-        char32_t cp = unit(i++);
-        if (cp < 0x80) {
-            *o++ = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            o[0] = static_cast<char>(0xC0 | (cp >> 6));
-            o[1] = static_cast<char>(0x80 | (cp & 0x3F));
-            o += 2;
-        } else if (cp < 0xD800 || cp > 0xDFFF) {
-            o[0] = static_cast<char>(0xE0 | (cp >> 12));
-            o[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            o[2] = static_cast<char>(0x80 | (cp & 0x3F));
-            o += 3;
-        } else {
-            if (cp >= 0xDC00) return nullptr;  // low surrogate without a high one
-            if (i == units) return cut ? o : nullptr;
-            const char32_t low = unit(i++);
-            if (low < 0xDC00 || low > 0xDFFF) return nullptr;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            o[0] = static_cast<char>(0xF0 | (cp >> 18));
-            o[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            o[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            o[3] = static_cast<char>(0x80 | (cp & 0x3F));
-            o += 4;
-        }
+        if (!utf16_char_to_utf8<BigEndian>(p, units, cut, i, o)) return nullptr;
     }
     return o;
 }
+
+#ifdef TAXON_HAVE_AVX2_PATHS
+
+// For four characters of one to three UTF-8 bytes each, held in the low
+// bytes of four 32-bit lanes: the byte shuffle that packs them together,
+// indexed by (lanes of two bytes or more) | (lanes of three bytes) << 4,
+// and the number of bytes packed.
+struct Utf8Packing {
+    std::array<std::array<std::uint8_t, 16>, 256> shuffle{};
+    std::array<std::uint8_t, 256> length{};
+};
+constexpr Utf8Packing UTF8_PACKING = [] {
+    Utf8Packing t;
+    for (unsigned index = 0; index < 256; ++index) {
+        unsigned n = 0;
+        for (unsigned lane = 0; lane < 4; ++lane) {
+            const unsigned len = 1 + ((index >> lane) & 1) + ((index >> (lane + 4)) & 1);
+            for (unsigned k = 0; k < len; ++k) t.shuffle[index][n++] = static_cast<std::uint8_t>(4 * lane + k);
+        }
+        for (unsigned k = n; k < 16; ++k) t.shuffle[index][k] = 0x80;  // zero
+        t.length[index] = static_cast<std::uint8_t>(n);
+    }
+    return t;
+}();
+
+// The same decoding, eight units at a time while none of them is a
+// surrogate: each unit is widened to 32 bits, its one-, two- and three-byte
+// forms are made side by side and the right one kept, and the bytes of each
+// four units are packed by a shuffle from the table. Needs room for 32 bytes
+// at `o` for each step, `limit` being the end of the output buffer.
+template <bool BigEndian>
+__attribute__((target("avx2"))) char* utf16_units_to_utf8_avx2(const std::uint8_t* p, std::size_t units, bool cut,
+                                                                char* o, const char* limit) noexcept {
+    std::size_t i = 0;
+    while (units - i >= 8 && limit - o >= 32) {
+        __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
+        if (BigEndian) u = _mm_or_si128(_mm_slli_epi16(u, 8), _mm_srli_epi16(u, 8));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(static_cast<short>(0xF800))),
+                                              _mm_set1_epi16(static_cast<short>(0xD800)))) != 0) {
+            // A surrogate among them: these eight one character at a time
+            // (a pair may reach one unit further).
+            const std::size_t stop = i + 8;
+            while (i < stop)
+                if (!utf16_char_to_utf8<BigEndian>(p, units, cut, i, o)) return nullptr;
+            continue;
+        }
+        if (_mm_testz_si128(u, _mm_set1_epi16(static_cast<short>(0xFF80)))) {
+            // All ASCII.
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(u, u));
+            o += 8;
+            i += 8;
+            continue;
+        }
+        const __m256i cp = _mm256_cvtepu16_epi32(u);
+        const __m256i low6 = _mm256_and_si256(cp, _mm256_set1_epi32(0x3F));
+        const __m256i mid6 = _mm256_and_si256(_mm256_srli_epi32(cp, 6), _mm256_set1_epi32(0x3F));
+        // Bytes in memory order, the first in the lowest byte of the lane.
+        const __m256i two = _mm256_or_si256(
+            _mm256_or_si256(_mm256_srli_epi32(cp, 6), _mm256_set1_epi32(0x80C0)), _mm256_slli_epi32(low6, 8));
+        const __m256i three = _mm256_or_si256(
+            _mm256_or_si256(_mm256_srli_epi32(cp, 12), _mm256_set1_epi32(0x8080E0)),
+            _mm256_or_si256(_mm256_slli_epi32(mid6, 8), _mm256_slli_epi32(low6, 16)));
+        const __m256i at_least_two = _mm256_cmpgt_epi32(cp, _mm256_set1_epi32(0x7F));
+        const __m256i is_three = _mm256_cmpgt_epi32(cp, _mm256_set1_epi32(0x7FF));
+        const __m256i bytes = _mm256_blendv_epi8(_mm256_blendv_epi8(cp, two, at_least_two), three, is_three);
+        const auto m2 = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(at_least_two)));
+        const auto m3 = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(is_three)));
+        const unsigned first = (m2 & 15) | ((m3 & 15) << 4);
+        const unsigned second = (m2 >> 4) | ((m3 >> 4) << 4);
+        const __m128i packed_first = _mm_shuffle_epi8(
+            _mm256_castsi256_si128(bytes),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(UTF8_PACKING.shuffle[first].data())));
+        const __m128i packed_second = _mm_shuffle_epi8(
+            _mm256_extracti128_si256(bytes, 1),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(UTF8_PACKING.shuffle[second].data())));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), packed_first);
+        o += UTF8_PACKING.length[first];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), packed_second);
+        o += UTF8_PACKING.length[second];
+        i += 8;
+    }
+    while (i < units)
+        if (!utf16_char_to_utf8<BigEndian>(p, units, cut, i, o)) return nullptr;
+    return o;
+}
+
+#endif
 
 }  // namespace
 
@@ -326,8 +426,20 @@ std::optional<std::string_view> utf16_to_text(View v, bool big_endian,
     const bool cut = v.size == READ_LIMIT;
     if (v.starts_with(big_endian ? "\xFE\xFF" : "\xFF\xFE")) v = v.from(2);
     if (v.size < 2 || v.size % 2 != 0) return std::nullopt;
-    char* const end = big_endian ? utf16_units_to_utf8<true>(v.data, v.size / 2, cut, out.data())
-                                 : utf16_units_to_utf8<false>(v.data, v.size / 2, cut, out.data());
+    const std::uint8_t* const p = v.data;
+    const std::size_t units = v.size / 2;
+    char* const o = out.data();
+    char* end;
+#ifdef TAXON_HAVE_AVX2_PATHS
+    if (text::has_avx2()) {
+        const char* const limit = o + out.size();
+        end = big_endian ? utf16_units_to_utf8_avx2<true>(p, units, cut, o, limit)
+                         : utf16_units_to_utf8_avx2<false>(p, units, cut, o, limit);
+    } else
+#endif
+    {
+        end = big_endian ? utf16_units_to_utf8<true>(p, units, cut, o) : utf16_units_to_utf8<false>(p, units, cut, o);
+    }
     if (end == nullptr) return std::nullopt;
     return std::string_view(out.data(), static_cast<std::size_t>(end - out.data()));
 }

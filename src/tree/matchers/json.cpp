@@ -2,7 +2,9 @@
 #include "json.hpp"
 
 #include <cstdint>
+#include <iterator>
 
+#include "../memo.hpp"
 #include "text.hpp"
 
 #if defined(__SSE2__)
@@ -16,11 +18,98 @@ namespace {
 // Bytes of the value looked at by the bracket balance.
 constexpr std::size_t JSON_WINDOW = 512;
 
-// Every quoted key must occur somewhere in the view.
+using namespace std::string_view_literals;
+
+// The quoted keys of the children that look for keys, each list led by the
+// key least likely to occur in other JSON.
+constexpr std::string_view GEOJSON_KEYS[] = {"\"FeatureCollection\""sv, "\"features\""sv, "\"type\""sv};
+constexpr std::string_view HAR_KEYS[] = {"\"log\""sv, "\"version\""sv};
+constexpr std::string_view GLTF_KEYS[] = {"\"asset\""sv, "\"scenes\""sv, "\"nodes\""sv};
+constexpr std::string_view LEAD_KEYS[] = {GEOJSON_KEYS[0], HAR_KEYS[0], GLTF_KEYS[0]};
+constexpr std::size_t GEOJSON_LEAD = 0, HAR_LEAD = 1, GLTF_LEAD = 2;
+
+#ifdef TAXON_HAVE_AVX2_PATHS
+
+// The lead keys that begin at `at` (bit i for LEAD_KEYS[i]). Their second
+// bytes differ, so at most one can.
+inline unsigned lead_keys_at(const View& v, std::size_t at) noexcept {
+    if (at + 1 >= v.size) return 0;
+    for (std::size_t k = 0; k < std::size(LEAD_KEYS); ++k) {
+        const std::string_view key = LEAD_KEYS[k];
+        if (v[at + 1] != static_cast<std::uint8_t>(key[1]) || key.size() > v.size - at) continue;
+        std::size_t j = 2;
+        while (j < key.size() && v[at + j] == static_cast<std::uint8_t>(key[j])) ++j;
+        return j == key.size() ? 1u << k : 0u;
+    }
+    return 0;
+}
+static_assert(LEAD_KEYS[0][1] != LEAD_KEYS[1][1] && LEAD_KEYS[0][1] != LEAD_KEYS[2][1] &&
+              LEAD_KEYS[1][1] != LEAD_KEYS[2][1]);
+
+// Which lead keys occur in the view (bit i for LEAD_KEYS[i]), in one pass,
+// 32 starts at a time: a start is a candidate when it holds a double quote
+// and the second and last bytes of a lead key fit there too; candidates
+// are then compared whole.
+__attribute__((target("avx2"))) std::uint8_t lead_keys_avx2(const View& v) noexcept {
+    static_assert(std::size(LEAD_KEYS) == 3);
+    constexpr std::size_t LAST0 = LEAD_KEYS[0].size() - 1, LAST1 = LEAD_KEYS[1].size() - 1,
+                          LAST2 = LEAD_KEYS[2].size() - 1;
+    static_assert(LAST0 >= LAST1 && LAST0 >= LAST2);
+    const std::uint8_t* const d = v.data;
+#define TAXON_LOAD(at) _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + (at)))
+    const __m256i quote = _mm256_set1_epi8('"');
+    const __m256i second0 = _mm256_set1_epi8(LEAD_KEYS[0][1]);
+    const __m256i second1 = _mm256_set1_epi8(LEAD_KEYS[1][1]);
+    const __m256i second2 = _mm256_set1_epi8(LEAD_KEYS[2][1]);
+    std::uint8_t found = 0;
+    std::size_t i = 0;
+    // Every load lies inside the view: the farthest reaches i + LAST0 + 31.
+    for (; i + LAST0 + 32 <= v.size; i += 32) {
+        const __m256i a1 = TAXON_LOAD(i + 1);
+        const __m256i k0 = _mm256_and_si256(_mm256_cmpeq_epi8(a1, second0), _mm256_cmpeq_epi8(TAXON_LOAD(i + LAST0), quote));
+        const __m256i k1 = _mm256_and_si256(_mm256_cmpeq_epi8(a1, second1), _mm256_cmpeq_epi8(TAXON_LOAD(i + LAST1), quote));
+        const __m256i k2 = _mm256_and_si256(_mm256_cmpeq_epi8(a1, second2), _mm256_cmpeq_epi8(TAXON_LOAD(i + LAST2), quote));
+        const __m256i any = _mm256_and_si256(_mm256_cmpeq_epi8(TAXON_LOAD(i), quote),
+                                             _mm256_or_si256(k0, _mm256_or_si256(k1, k2)));
+        for (auto m = static_cast<unsigned>(_mm256_movemask_epi8(any)); m != 0; m &= m - 1) {
+            const std::size_t at = i + static_cast<unsigned>(__builtin_ctz(m));
+            found = static_cast<std::uint8_t>(found | lead_keys_at(v, at));
+        }
+    }
+#undef TAXON_LOAD
+    for (; i < v.size; ++i)
+        if (v[i] == '"') found = static_cast<std::uint8_t>(found | lead_keys_at(v, i));
+    return found;
+}
+
+#endif
+
+// Whether lead key `k` occurs in the view. Within a walk the children of
+// JSON ask about the same view one after another, so every lead key is
+// found in one pass and kept in the walk's memo.
+bool has_lead_key(const View& v, std::size_t k) noexcept {
+#ifdef TAXON_HAVE_AVX2_PATHS
+    Memo* memo = v.memo;
+    if (memo != nullptr && text::has_avx2()) {
+        if (!memo->json_lead_keys_known || memo->json_view != v.data || memo->json_view_size != v.size) {
+            memo->json_lead_keys = lead_keys_avx2(v);
+            memo->json_view = v.data;
+            memo->json_view_size = v.size;
+            memo->json_lead_keys_known = true;
+        }
+        return (memo->json_lead_keys >> k) & 1u;
+    }
+#endif
+    return text::contains(v, LEAD_KEYS[k]);
+}
+
+// Every quoted key must occur somewhere in the view; the first of `keys`
+// is lead key `lead`.
 template <std::size_t N>
-bool has_keys(const View& v, const std::string_view (&keys)[N]) noexcept {
-    for (const std::string_view key : keys)
-        if (!text::contains(v, key)) return false;
+bool has_keys(const View& v, std::size_t lead, const std::string_view (&keys)[N]) noexcept {
+    if (!has_lead_key(v, lead)) return false;
+    for (std::size_t k = 1; k < N; ++k)
+        if (!text::contains(v, keys[k])) return false;
     return true;
 }
 
@@ -93,8 +182,7 @@ bool json(const View& v) noexcept {
 // The keys are looked for before the value is scanned: most JSON lacks them,
 // and the answer is the same in either order.
 bool geojson(const View& v) noexcept {
-    static constexpr std::string_view KEYS[] = {"\"FeatureCollection\"", "\"features\"", "\"type\""};
-    return has_keys(v, KEYS) && json(v);
+    return has_keys(v, GEOJSON_LEAD, GEOJSON_KEYS) && json(v);
 }
 
 // One JSON value per line: each of the first three pieces (two when there
@@ -112,13 +200,11 @@ bool ndjson(const View& v) noexcept {
 }
 
 bool har(const View& v) noexcept {
-    static constexpr std::string_view KEYS[] = {"\"log\"", "\"version\""};
-    return has_keys(v, KEYS) && json(v);
+    return has_keys(v, HAR_LEAD, HAR_KEYS) && json(v);
 }
 
 bool gltf(const View& v) noexcept {
-    static constexpr std::string_view KEYS[] = {"\"asset\"", "\"scenes\"", "\"nodes\""};
-    return has_keys(v, KEYS) && json(v);
+    return has_keys(v, GLTF_LEAD, GLTF_KEYS) && json(v);
 }
 
 // JSON over decoded UTF-16 text -------------------------------------------

@@ -1,6 +1,10 @@
 // HTML, XML and its vocabularies, SVG.
 #include "markup.hpp"
 
+#include <array>
+#include <iterator>
+
+#include "../memo.hpp"
 #include "text.hpp"
 
 namespace taxon {
@@ -22,8 +26,145 @@ constexpr std::string_view XHTML_NAMESPACE_START = "http://www.w3.org/1999/xht";
 // An XML declaration after any leading white space.
 bool xml_declaration(const View& v) noexcept { return text::skip_space(v).starts_with("<?xml"); }
 
-// An XML document that holds `needle` anywhere.
-bool xml_with(const View& v, std::string_view needle) noexcept { return xml_declaration(v) && text::contains(v, needle); }
+// The needles of the XML vocabularies, one per child of XML and in the
+// same order.
+constexpr std::string_view XML_NEEDLES[] = {
+    "<rss"sv, "<feed"sv, "<X3D"sv, "<kml"sv, "<xliff"sv, "<COLLADA"sv, "<gml"sv,
+    "<gpx"sv,
+    "TrainingCenterDataba"sv,  // the root element name of the TCX schema, cut to twenty letters
+    "<amf"sv, "<model"sv, "<xfdf"sv, "<owl"sv, XHTML_NAMESPACE_START,
+};
+constexpr std::size_t XML_NEEDLE_COUNT = std::size(XML_NEEDLES);
+static_assert(XML_NEEDLE_COUNT <= 16);
+constexpr std::size_t TCX_NEEDLE = 8;
+constexpr std::size_t XHTML_NEEDLE = 13;
+
+#ifdef TAXON_HAVE_AVX2_PATHS
+
+// Bytes [p, p + s.size()) equal `s`; the caller has checked they exist.
+inline bool same_bytes(const std::uint8_t* p, std::string_view s) noexcept {
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (p[i] != static_cast<std::uint8_t>(s[i])) return false;
+    return true;
+}
+
+// For the byte after a '<': the needles (bit i for needle i) that begin
+// with '<' and that byte.
+constexpr auto AFTER_LT = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (std::size_t i = 0; i < XML_NEEDLE_COUNT; ++i)
+        if (XML_NEEDLES[i][0] == '<') t[static_cast<std::uint8_t>(XML_NEEDLES[i][1])] |= static_cast<std::uint16_t>(1u << i);
+    return t;
+}();
+static_assert(XML_NEEDLES[TCX_NEEDLE][0] == 'T' && XML_NEEDLES[XHTML_NEEDLE][0] == 'h');
+
+// The bytes that follow '<' in a needle, as two 16-entry tables over the
+// low and the high nibble of a byte: the AND of both entries is non-zero
+// exactly for those bytes. Each high nibble in use has its own bit.
+struct NibbleSet {
+    std::array<std::int8_t, 16> low{}, high{};
+    int bits = 0;
+};
+constexpr NibbleSet AFTER_LT_SET = [] {
+    NibbleSet set;
+    for (unsigned b = 0; b < 256; ++b) {
+        if (AFTER_LT[b] == 0) continue;
+        if (set.high[b >> 4] == 0) set.high[b >> 4] = static_cast<std::int8_t>(1 << set.bits++);
+        set.low[b & 15] = static_cast<std::int8_t>(set.low[b & 15] | set.high[b >> 4]);
+    }
+    return set;
+}();
+static_assert(AFTER_LT_SET.bits <= 7, "one bit per high nibble, and bit 7 would read as a zeroing index");
+
+// The needles that begin at `i`, whatever byte is there.
+inline std::uint16_t xml_needles_at(const View& v, std::size_t i) noexcept {
+    std::uint16_t candidates = 0;
+    switch (v[i]) {
+        case '<': candidates = i + 1 < v.size ? AFTER_LT[v[i + 1]] : 0; break;
+        case 'T': candidates = 1u << TCX_NEEDLE; break;
+        case 'h': candidates = 1u << XHTML_NEEDLE; break;
+        default: break;
+    }
+    std::uint16_t found = 0;
+    for (; candidates != 0; candidates &= static_cast<std::uint16_t>(candidates - 1)) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctz(candidates));
+        const std::string_view needle = XML_NEEDLES[k];
+        if (needle.size() <= v.size - i && same_bytes(v.data + i, needle)) found |= static_cast<std::uint16_t>(1u << k);
+    }
+    return found;
+}
+
+// Every needle in one pass over the view, 32 starts at a time: a start is
+// a candidate when it holds '<' and a byte that follows '<' in a needle, or
+// the first, second and last bytes of one of the two needles that do not
+// begin with '<'. Candidates are then compared whole.
+__attribute__((target("avx2"))) std::uint16_t xml_needles_avx2(const View& v) noexcept {
+    constexpr std::size_t TCX_LAST = XML_NEEDLES[TCX_NEEDLE].size() - 1;
+    constexpr std::size_t XHTML_LAST = XML_NEEDLES[XHTML_NEEDLE].size() - 1;
+    constexpr std::size_t REACH = TCX_LAST > XHTML_LAST ? TCX_LAST : XHTML_LAST;
+    constexpr std::string_view tcx = XML_NEEDLES[TCX_NEEDLE];
+    constexpr std::string_view xh = XML_NEEDLES[XHTML_NEEDLE];
+    const std::uint8_t* const d = v.data;
+    // (Lambdas would not inherit this function's target, hence the macros.)
+#define TAXON_SET1(c) _mm256_set1_epi8(static_cast<char>(c))
+#define TAXON_LOAD(at) _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + (at)))
+    const __m256i low_set =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AFTER_LT_SET.low.data())));
+    const __m256i high_set =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AFTER_LT_SET.high.data())));
+    const __m256i nibble = TAXON_SET1(0x0F);
+    const __m256i lt_byte = TAXON_SET1('<');
+    const __m256i tcx_first = TAXON_SET1(tcx[0]), tcx_second = TAXON_SET1(tcx[1]), tcx_last = TAXON_SET1(tcx[TCX_LAST]);
+    const __m256i xh_first = TAXON_SET1(xh[0]), xh_second = TAXON_SET1(xh[1]), xh_last = TAXON_SET1(xh[XHTML_LAST]);
+    std::uint16_t found = 0;
+    std::size_t i = 0;
+    // Every load lies inside the view: the farthest reaches i + REACH + 31.
+    for (; i + REACH + 32 <= v.size; i += 32) {
+        const __m256i a0 = TAXON_LOAD(i);
+        const __m256i a1 = TAXON_LOAD(i + 1);
+        const __m256i after_lt = _mm256_and_si256(
+            _mm256_shuffle_epi8(low_set, _mm256_and_si256(a1, nibble)),
+            _mm256_shuffle_epi8(high_set, _mm256_and_si256(_mm256_srli_epi16(a1, 4), nibble)));
+        const __m256i lt = _mm256_andnot_si256(_mm256_cmpeq_epi8(after_lt, _mm256_setzero_si256()),
+                                               _mm256_cmpeq_epi8(a0, lt_byte));
+        const __m256i t = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a0, tcx_first), _mm256_cmpeq_epi8(a1, tcx_second)),
+            _mm256_cmpeq_epi8(TAXON_LOAD(i + TCX_LAST), tcx_last));
+        const __m256i h = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a0, xh_first), _mm256_cmpeq_epi8(a1, xh_second)),
+            _mm256_cmpeq_epi8(TAXON_LOAD(i + XHTML_LAST), xh_last));
+        auto m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(lt, _mm256_or_si256(t, h))));
+        for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + static_cast<unsigned>(__builtin_ctz(m)));
+    }
+#undef TAXON_LOAD
+#undef TAXON_SET1
+    for (; i < v.size; ++i) found |= xml_needles_at(v, i);
+    return found;
+}
+
+#endif
+
+// Whether needle `k` occurs in the view. Within a walk every child of XML
+// asks about the same view, so all needles are found in one pass and kept
+// in the walk's memo.
+bool has_xml_needle(const View& v, std::size_t k) noexcept {
+#ifdef TAXON_HAVE_AVX2_PATHS
+    Memo* memo = v.memo;
+    if (memo != nullptr && text::has_avx2()) {
+        if (!memo->xml_needles_known || memo->xml_view != v.data || memo->xml_view_size != v.size) {
+            memo->xml_needles = xml_needles_avx2(v);
+            memo->xml_view = v.data;
+            memo->xml_view_size = v.size;
+            memo->xml_needles_known = true;
+        }
+        return (memo->xml_needles >> k) & 1u;
+    }
+#endif
+    return text::contains(v, XML_NEEDLES[k]);
+}
+
+// An XML document that holds needle `k` anywhere.
+bool xml_with(const View& v, std::size_t k) noexcept { return xml_declaration(v) && has_xml_needle(v, k); }
 
 }  // namespace
 
@@ -49,21 +190,21 @@ bool svg(const View& v) noexcept {
     return body.starts_with("<svg");
 }
 
-bool rss(const View& v) noexcept { return xml_with(v, "<rss"); }
-bool atom(const View& v) noexcept { return xml_with(v, "<feed"); }
-bool x3d(const View& v) noexcept { return xml_with(v, "<X3D"); }
-bool kml(const View& v) noexcept { return xml_with(v, "<kml"); }
-bool xliff(const View& v) noexcept { return xml_with(v, "<xliff"); }
-bool collada(const View& v) noexcept { return xml_with(v, "<COLLADA"); }
-bool gml(const View& v) noexcept { return xml_with(v, "<gml"); }
-bool gpx(const View& v) noexcept { return xml_with(v, "<gpx"); }
-// The root element name of the TCX schema, cut to twenty letters.
-bool tcx(const View& v) noexcept { return xml_with(v, "TrainingCenterDataba"); }
-bool amf(const View& v) noexcept { return xml_with(v, "<amf"); }
-bool threemf(const View& v) noexcept { return xml_with(v, "<model"); }
-bool xfdf(const View& v) noexcept { return xml_with(v, "<xfdf"); }
-bool owl2(const View& v) noexcept { return xml_with(v, "<owl"); }
-bool xhtml(const View& v) noexcept { return xml_with(v, XHTML_NAMESPACE_START); }
+// Each child of XML tests the needle at its own place in XML_NEEDLES.
+bool rss(const View& v) noexcept { return xml_with(v, 0); }
+bool atom(const View& v) noexcept { return xml_with(v, 1); }
+bool x3d(const View& v) noexcept { return xml_with(v, 2); }
+bool kml(const View& v) noexcept { return xml_with(v, 3); }
+bool xliff(const View& v) noexcept { return xml_with(v, 4); }
+bool collada(const View& v) noexcept { return xml_with(v, 5); }
+bool gml(const View& v) noexcept { return xml_with(v, 6); }
+bool gpx(const View& v) noexcept { return xml_with(v, 7); }
+bool tcx(const View& v) noexcept { return xml_with(v, 8); }
+bool amf(const View& v) noexcept { return xml_with(v, 9); }
+bool threemf(const View& v) noexcept { return xml_with(v, 10); }
+bool xfdf(const View& v) noexcept { return xml_with(v, 11); }
+bool owl2(const View& v) noexcept { return xml_with(v, 12); }
+bool xhtml(const View& v) noexcept { return xml_with(v, 13); }
 
 // HTML over decoded UTF-16 text -------------------------------------------
 }  // namespace taxon

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "../memo.hpp"
+#include "text.hpp"
+
 namespace taxon {
 
 namespace {
@@ -17,19 +20,44 @@ constexpr std::size_t EXTRA_LENGTH_AT = 28;
 
 // Matchers that look for one entry among many stop after this many entries,
 // the first included.
-constexpr int ENTRY_LIMIT = 100;
+constexpr std::size_t ENTRY_LIMIT = ZipEntryNames::LIMIT;
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Thirty-two starts at a time: a start is a candidate when "P" stands there;
+// candidates (rare outside headers, about one byte in 256 of compressed
+// data) are then compared whole. Returns the first whole signature, or the
+// first start not yet examined when the blocks run out; the caller finishes
+// the tail. Loads end at i + 31 <= last < size.
+__attribute__((target("avx2"))) std::size_t find_local_header_avx2(const std::uint8_t* d, std::size_t i,
+                                                                   std::size_t last) noexcept {
+    const __m256i p = _mm256_set1_epi8('P');
+    for (; i + 31 <= last; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        auto m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, p)));
+        while (m != 0) {
+            const std::size_t at = i + static_cast<unsigned>(__builtin_ctz(m));
+            if (d[at + 1] == 'K' && d[at + 2] == 0x03 && d[at + 3] == 0x04) return at;
+            m &= m - 1;
+        }
+    }
+    return i;
+}
+#endif
 
 // Offset of the first local header signature at or after `from`, or nothing.
 std::optional<std::size_t> find_local_header(const View& v, std::size_t from) noexcept {
     if (from > v.size || v.size - from < LOCAL_HEADER.size()) return std::nullopt;
+    const std::uint8_t* const d = v.data;
     const std::size_t last = v.size - LOCAL_HEADER.size();  // last possible start
     std::size_t i = from;
-    while (i <= last) {
-        const void* hit = std::memchr(v.data + i, 'P', last - i + 1);
-        if (hit == nullptr) return std::nullopt;
-        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - v.data);
-        if (std::memcmp(v.data + i, LOCAL_HEADER.data(), LOCAL_HEADER.size()) == 0) return i;
-        ++i;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (last - i >= 64 && text::has_avx2()) {
+        i = find_local_header_avx2(d, i, last);
+        if (i <= last && d[i] == 'P' && d[i + 1] == 'K' && d[i + 2] == 0x03 && d[i + 3] == 0x04) return i;
+    }
+#endif
+    for (; i <= last; ++i) {
+        if (d[i] == 'P' && d[i + 1] == 'K' && d[i + 2] == 0x03 && d[i + 3] == 0x04) return i;
     }
     return std::nullopt;
 }
@@ -72,18 +100,40 @@ std::optional<std::string_view> ZipIterator::next() noexcept {
     return std::string_view(reinterpret_cast<const char*>(view.data + name_at), name_length);
 }
 
-bool msoxml(const View& v, std::string_view prefix) noexcept {
+const ZipEntryNames& zip_entry_names(const View& v, ZipEntryNames& scratch) noexcept {
+    Memo* memo = v.memo;
+    if (memo != nullptr && memo->zip_names_ready && memo->zip_view == v.data && memo->zip_view_size == v.size)
+        return memo->zip_names;
+    ZipEntryNames& names = memo != nullptr ? memo->zip_names : scratch;
     ZipIterator entries{v};
-    const std::optional<std::string_view> first = entries.next();
-    if (!first) return false;
-    if (first->starts_with(prefix)) return true;
+    names.count = 0;
+    while (names.count < ZipEntryNames::LIMIT) {
+        const std::optional<std::string_view> name = entries.next();
+        if (!name) break;
+        names.at[names.count] = static_cast<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(name->data()) - v.data);
+        names.size[names.count] = static_cast<std::uint32_t>(name->size());
+        ++names.count;
+    }
+    if (memo != nullptr) {
+        memo->zip_view = v.data;
+        memo->zip_view_size = v.size;
+        memo->zip_names_ready = true;
+    }
+    return names;
+}
+
+bool msoxml(const View& v, std::string_view prefix) noexcept {
+    ZipEntryNames scratch;
+    const ZipEntryNames& entries = zip_entry_names(v, scratch);
+    if (entries.count == 0) return false;
+    const std::string_view first = entries.name(v, 0);
+    if (first.starts_with(prefix)) return true;
     // Otherwise the package must open with one of its own bookkeeping
     // entries; anything else (docProps/app.xml included) is not a package.
-    if (!name_is_any(*first, {"[Content_Types].xml", "_rels/.rels", "docProps", "customXml", "[trash]"})) return false;
-    for (int seen = 1; seen < ENTRY_LIMIT; ++seen) {
-        const std::optional<std::string_view> name = entries.next();
-        if (!name) return false;
-        if (name->starts_with(prefix)) return true;
+    if (!name_is_any(first, {"[Content_Types].xml", "_rels/.rels", "docProps", "customXml", "[trash]"})) return false;
+    // The first ENTRY_LIMIT entries, the first included.
+    for (std::size_t i = 1; i < entries.count && i < ENTRY_LIMIT; ++i) {
+        if (entries.name(v, i).starts_with(prefix)) return true;
     }
     return false;
 }
@@ -112,13 +162,13 @@ bool jar(const View& v) noexcept {
 }
 
 bool apk(const View& v) noexcept {
-    ZipIterator entries{v};
-    for (int seen = 0; seen < ENTRY_LIMIT; ++seen) {
-        const std::optional<std::string_view> name = entries.next();
-        if (!name) return false;
-        if (name_is_any(*name, {"classes.dex", "resources.arsc", "AndroidManifest.xml",
-                                "META-INF/com/android/build/gradle/app-metadata.properties"}) ||
-            name->starts_with("res/drawable"))
+    ZipEntryNames scratch;
+    const ZipEntryNames& entries = zip_entry_names(v, scratch);
+    for (std::size_t i = 0; i < entries.count && i < ENTRY_LIMIT; ++i) {
+        const std::string_view name = entries.name(v, i);
+        if (name_is_any(name, {"classes.dex", "resources.arsc", "AndroidManifest.xml",
+                               "META-INF/com/android/build/gradle/app-metadata.properties"}) ||
+            name.starts_with("res/drawable"))
             return true;
     }
     return false;
@@ -137,11 +187,10 @@ bool odc(const View& v) noexcept { return opendocument(v, ODC); }
 bool sxc(const View& v) noexcept { return opendocument(v, SXC); }
 
 bool kmz(const View& v) noexcept {
-    ZipIterator entries{v};
-    for (int seen = 0; seen < ENTRY_LIMIT; ++seen) {
-        const std::optional<std::string_view> name = entries.next();
-        if (!name) return false;
-        if (*name == "doc.kml") return true;
+    ZipEntryNames scratch;
+    const ZipEntryNames& entries = zip_entry_names(v, scratch);
+    for (std::size_t i = 0; i < entries.count && i < ENTRY_LIMIT; ++i) {
+        if (entries.name(v, i) == "doc.kml") return true;
     }
     return false;
 }

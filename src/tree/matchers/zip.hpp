@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -45,6 +46,26 @@ struct ZipIterator {
     // past it. A call that yields nothing leaves the position alone.
     std::optional<std::string_view> next() noexcept;
 };
+
+// The names of the first entries of a view, as a fresh ZipIterator yields
+// them, kept as offsets and lengths into the view. The ZIP children that
+// look at entry names (the Office Open XML probe, apk, kmz) never look past
+// the first LIMIT entries, so one walk serves them all.
+struct ZipEntryNames {
+    static constexpr std::size_t LIMIT = 100;
+    std::size_t count;
+    std::uint32_t at[LIMIT];
+    std::uint32_t size[LIMIT];
+
+    std::string_view name(const View& v, std::size_t i) const noexcept {
+        return {reinterpret_cast<const char*>(v.data + at[i]), size[i]};
+    }
+};
+
+// The entry names of `v`: from the walk's memo when another matcher has
+// already walked this view, otherwise walked now (into the memo when there
+// is one, else into `scratch`).
+const ZipEntryNames& zip_entry_names(const View& v, ZipEntryNames& scratch) noexcept;
 
 // The Office Open XML probe shared by docx, xlsx, pptx and vsdx: the first
 // entry lies under `prefix`, or is one of the package's own bookkeeping
