@@ -4,6 +4,11 @@ headers only, into fuzz/corpus/detect/ (every family) and
 fuzz/corpus/matchers/ (the families whose matchers parse structure).
 
     python3 fuzz/make_seeds.py
+    python3 fuzz/make_seeds.py --samples DIR   # also the test suite's samples, into DIR
+
+The samples of tests/samples.py (one buffer per record of the tree) are not
+committed as seeds; the smoke run and long runs write them to a scratch
+directory with --samples and give it to the fuzzer as a further corpus.
 
 The output is deterministic (fixed timestamps), so re-running it leaves the
 committed corpus unchanged unless a seed was added here.
@@ -14,6 +19,7 @@ import io
 import lzma
 import pathlib
 import struct
+import sys
 import tarfile
 import zipfile
 
@@ -204,7 +210,21 @@ def seeds():
     return s
 
 
+def write_samples(folder):
+    sys.path.insert(0, str(HERE.parent / "tests"))
+    from samples import SAMPLES
+
+    folder = pathlib.Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, data in SAMPLES.items():
+        (folder / name).write_bytes(data)
+    print(f"{len(SAMPLES)} samples in {folder}")
+
+
 def main():
+    if sys.argv[1:2] == ["--samples"]:
+        write_samples(sys.argv[2])
+        return
     made = seeds()
     for target, wanted in TARGETS.items():
         folder = HERE / "corpus" / target

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the two fuzz targets (clang, libFuzzer, ASan + UBSan) and runs each
 # for a fixed number of inputs, starting from the seed corpus in
-# fuzz/corpus/. Any finding (sanitizer report, failed check, crash, timeout)
+# fuzz/corpus/ and the test suite's samples (one per record of the tree). Any finding (sanitizer report, failed check, crash, timeout)
 # fails the run; the input that caused it is left in build/fuzz/artifacts/.
 #
 #   tools/fuzz-smoke.sh            # FUZZ_RUNS inputs per target (200000)
@@ -41,13 +41,15 @@ fi
 
 fuzz/build.sh "$out" fuzz
 mkdir -p "$out/artifacts"
+samples=$(mktemp -d)
+python3 fuzz/make_seeds.py --samples "$samples" >/dev/null
 status=0
 for target in detect matchers; do
   # New inputs go to a scratch corpus, so the seeds in the tree stay as made.
   scratch=$(mktemp -d)
   echo "fuzz-smoke: $target, $runs inputs"
   if ! "$out/${target}_fuzzer" -runs="$runs" -max_len=4096 -len_control=0 -timeout=10 \
-      -artifact_prefix="$out/artifacts/$target-" "$scratch" "fuzz/corpus/$target" >"$out/$target.log" 2>&1; then
+      -artifact_prefix="$out/artifacts/$target-" "$scratch" "fuzz/corpus/$target" "$samples" >"$out/$target.log" 2>&1; then
     echo "fuzz-smoke: $target FAILED; its log:" >&2
     tail -n 60 "$out/$target.log" >&2
     status=1
@@ -56,4 +58,5 @@ for target in detect matchers; do
   fi
   rm -rf "$scratch"
 done
+rm -rf "$samples"
 exit $status
