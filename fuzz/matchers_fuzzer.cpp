@@ -43,27 +43,32 @@ using taxon_fuzz::check;
 
 namespace {
 
-// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
-bool well_formed_utf8(std::string_view s) {
+// Well-formed UTF-8: shortest forms only, no surrogates, nothing above
+// U+10FFFF. With `cut_allowed`, the text may end inside a character whose
+// bytes so far are a valid start (the read limit cut the text there).
+bool well_formed_utf8(std::string_view s, bool cut_allowed = false) {
     std::size_t i = 0;
     while (i < s.size()) {
         const auto b = static_cast<unsigned char>(s[i]);
         std::size_t n;
-        std::uint32_t cp;
         if (b < 0x80) { ++i; continue; }
-        if (b >= 0xC2 && b <= 0xDF) { n = 1; cp = b & 0x1Fu; }
-        else if (b >= 0xE0 && b <= 0xEF) { n = 2; cp = b & 0x0Fu; }
-        else if (b >= 0xF0 && b <= 0xF4) { n = 3; cp = b & 0x07u; }
+        if (b >= 0xC2 && b <= 0xDF) n = 1;
+        else if (b >= 0xE0 && b <= 0xEF) n = 2;
+        else if (b >= 0xF0 && b <= 0xF4) n = 3;
         else return false;
-        if (s.size() - i - 1 < n) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
+        // The range of the second byte rules out overlong forms, surrogates
+        // and code points above U+10FFFF; later bytes are plain continuations.
+        unsigned char low = 0x80, high = 0xBF;
+        if (b == 0xE0) low = 0xA0;
+        else if (b == 0xED) high = 0x9F;
+        else if (b == 0xF0) low = 0x90;
+        else if (b == 0xF4) high = 0x8F;
+        const std::size_t have = s.size() - i - 1;
+        for (std::size_t k = 1; k <= n && k <= have; ++k) {
             const auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3Fu);
+            if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) return false;
         }
-        if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        if (have < n) return cut_allowed;
         i += n + 1;
     }
     return true;
@@ -71,7 +76,8 @@ bool well_formed_utf8(std::string_view s) {
 
 // The UTF8 record's rule, one byte at a time: not empty, none of the refused
 // C0 controls (all but tab, line feed, form feed, carriage return and
-// escape), and well-formed UTF-8 throughout. The matcher's block-wise
+// escape), and well-formed UTF-8 throughout, where a view of exactly
+// READ_LIMIT bytes may end inside a character. The matcher's block-wise
 // validation must agree with it on every view.
 bool reference_utf8(std::string_view s) {
     if (s.empty()) return false;
@@ -79,7 +85,7 @@ bool reference_utf8(std::string_view s) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0C && b != 0x0D && b != 0x1B) return false;
     }
-    return well_formed_utf8(s);
+    return well_formed_utf8(s, s.size() == taxon::READ_LIMIT);
 }
 
 void append_utf8(std::string& out, std::uint32_t cp) {
