@@ -4,7 +4,9 @@
 # the run (UBSan is built to abort on the first report).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 venv=${TAXON_ASAN_VENV:-.venv-asan}
+[[ "$venv" = /* ]] || venv="$root/$venv"
 # The runtimes preloaded below are gcc's, so the extension is built by g++.
 export CXX=g++
 python3 -m venv "$venv"
@@ -16,4 +18,4 @@ runtime="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"
 cd /tmp
 LD_PRELOAD="$runtime" PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:check_initialization_order=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$OLDPWD/$venv/bin/python" -m pytest -q -p no:cacheprovider "$OLDPWD/tests" "$@"
+  "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests" "$@"
