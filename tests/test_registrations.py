@@ -222,3 +222,13 @@ def test_garbage_collection_finalisers_during_allocations():
         print("ok")
     """)
     assert result.stdout.strip() == "ok", result.stderr
+
+
+def test_magic_from_a_bytes_subclass_is_read_by_iterating_it():
+    class Shifted(bytes):
+        def __iter__(self):
+            return iter([b + 1 for b in bytes(self)])
+
+    taxon.register("x/shifted", ".s", magic=Shifted(b"AB"))
+    assert taxon.detect_mime(b"BC") == "x/shifted"
+    assert taxon.detect_mime(b"AB") != "x/shifted"

@@ -102,7 +102,9 @@ bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
         PyErr_SetString(PyExc_TypeError, "argument 'magic': Can't extract `str` to `Vec`");
         return false;
     }
-    if (PyBytes_Check(obj)) {
+    // Exact bytes only: a subclass may override iteration, which is how
+    // any other sequence is read.
+    if (PyBytes_CheckExact(obj)) {
         const auto* p = reinterpret_cast<const std::uint8_t*>(PyBytes_AS_STRING(obj));
         magic.assign(p, p + PyBytes_GET_SIZE(obj));
         return true;

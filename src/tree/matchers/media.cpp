@@ -14,7 +14,6 @@ using namespace std::string_view_literals;
 
 // ISO base media: a box is a 32-bit big-endian size and a 4-byte type; the
 // file-type box "ftyp" opens with the major brand, at offset 8 of the file.
-constexpr std::size_t BOX_HEADER = 8;
 constexpr std::size_t BRAND_AT = 8;
 constexpr std::size_t BRAND_END = BRAND_AT + 4;
 
