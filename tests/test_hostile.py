@@ -1,14 +1,13 @@
 """Hostile callers: lying bytes subclasses, BaseExceptions from callables,
 recursion, non-callables under threads; each also looped for leaks."""
-import gc
 import subprocess
 import sys
 import textwrap
-import tracemalloc
 
 import pytest
 
 import taxon
+from leakcheck import assert_does_not_leak
 
 PNG = b"\x89PNG\r\n\x1a\n" + b"\0" * 32
 PDF = b"%PDF-1.7\n" + b"x" * 40
@@ -234,17 +233,4 @@ LEAK_PATHS = {
 
 @pytest.mark.parametrize("name", sorted(LEAK_PATHS))
 def test_hostile_path_does_not_leak(name):
-    path = LEAK_PATHS[name]
-    for _ in range(200):
-        path()
-    gc.collect()
-    tracemalloc.start()
-    try:
-        start, _ = tracemalloc.get_traced_memory()
-        for _ in range(2000):
-            path()
-        gc.collect()
-        end, _ = tracemalloc.get_traced_memory()
-    finally:
-        tracemalloc.stop()
-    assert end - start < 16 * 1024, f"{name}: grew by {end - start} bytes"
+    assert_does_not_leak(LEAK_PATHS[name], name, runs=2000)

@@ -1,10 +1,8 @@
 """Every path through the module, looped: memory must not grow."""
-import gc
-import tracemalloc
-
 import pytest
 
 import taxon
+from leakcheck import assert_does_not_leak
 
 
 class Boom(Exception):
@@ -64,21 +62,4 @@ PATHS = {
 
 @pytest.mark.parametrize("name", sorted(PATHS))
 def test_path_does_not_leak(name):
-    path = PATHS[name]
-    for _ in range(200):  # warm up caches and free lists
-        path()
-    gc.collect()
-    tracemalloc.start()
-    try:
-        for _ in range(100):
-            path()
-        gc.collect()
-        start, _ = tracemalloc.get_traced_memory()
-        for _ in range(3000):
-            path()
-        gc.collect()
-        end, _ = tracemalloc.get_traced_memory()
-    finally:
-        tracemalloc.stop()
-    # A leak of a single small object per call would be over 100 KB here.
-    assert end - start < 16 * 1024, f"{name}: grew by {end - start} bytes"
+    assert_does_not_leak(PATHS[name], name)
