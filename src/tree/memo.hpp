@@ -21,6 +21,25 @@
 
 namespace taxon {
 
+// A value derived from one view, kept for the rest of the walk. It is tied
+// to the view's address and size, so a sub-view handed to a matcher never
+// gets a value derived from another view. Only `known` is initialised.
+template <class T>
+struct Derived {
+    bool known = false;
+    const std::uint8_t* view;
+    std::size_t view_size;
+    T value;
+
+    bool holds(const View& v) const noexcept { return known && view == v.data && view_size == v.size; }
+    // Ties the slot to `v`; the caller has just written `value` for it.
+    void tie(const View& v) noexcept {
+        view = v.data;
+        view_size = v.size;
+        known = true;
+    }
+};
+
 struct Memo {
     enum class Utf16 : std::uint8_t { untried, decoded, undecodable };
 
@@ -35,28 +54,14 @@ struct Memo {
     std::size_t utf16_size;
     char utf16_text[UTF16_TEXT_CAPACITY];
 
-    // The entry names of the view at `zip_view` of `zip_view_size` bytes,
-    // once `zip_names_ready` is set.
-    bool zip_names_ready = false;
-    const std::uint8_t* zip_view;
-    std::size_t zip_view_size;
-    ZipEntryNames zip_names;
-
-    // Which of the XML vocabulary needles occur in the view at `xml_view` of
-    // `xml_view_size` bytes: bit i for the i-th child of XML, valid once
-    // `xml_needles_known` is set.
-    bool xml_needles_known = false;
-    std::uint16_t xml_needles;
-    const std::uint8_t* xml_view;
-    std::size_t xml_view_size;
-
-    // Which of the keys that the JSON children look for first occur in the
-    // view at `json_view` of `json_view_size` bytes (bit i for child i of
-    // those that look for keys), valid once `json_lead_keys_known` is set.
-    bool json_lead_keys_known = false;
-    std::uint8_t json_lead_keys;
-    const std::uint8_t* json_view;
-    std::size_t json_view_size;
+    // The view's first ZIP entry names.
+    Derived<ZipEntryNames> zip_names;
+    // Which XML vocabulary needles occur in the view: bit i for the i-th
+    // child of XML.
+    Derived<std::uint16_t> xml_needles;
+    // Which of the keys the JSON children look for first occur in the view:
+    // bit i for the i-th of those children.
+    Derived<std::uint8_t> json_lead_keys;
 };
 
 }  // namespace taxon

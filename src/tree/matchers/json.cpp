@@ -91,13 +91,11 @@ bool has_lead_key(const View& v, std::size_t k) noexcept {
 #ifdef TAXON_HAVE_AVX2_PATHS
     Memo* memo = v.memo;
     if (memo != nullptr && text::has_avx2()) {
-        if (!memo->json_lead_keys_known || memo->json_view != v.data || memo->json_view_size != v.size) {
-            memo->json_lead_keys = lead_keys_avx2(v);
-            memo->json_view = v.data;
-            memo->json_view_size = v.size;
-            memo->json_lead_keys_known = true;
+        if (!memo->json_lead_keys.holds(v)) {
+            memo->json_lead_keys.value = lead_keys_avx2(v);
+            memo->json_lead_keys.tie(v);
         }
-        return (memo->json_lead_keys >> k) & 1u;
+        return (memo->json_lead_keys.value >> k) & 1u;
     }
 #endif
     return text::contains(v, LEAD_KEYS[k]);

@@ -151,13 +151,11 @@ bool has_xml_needle(const View& v, std::size_t k) noexcept {
 #ifdef TAXON_HAVE_AVX2_PATHS
     Memo* memo = v.memo;
     if (memo != nullptr && text::has_avx2()) {
-        if (!memo->xml_needles_known || memo->xml_view != v.data || memo->xml_view_size != v.size) {
-            memo->xml_needles = xml_needles_avx2(v);
-            memo->xml_view = v.data;
-            memo->xml_view_size = v.size;
-            memo->xml_needles_known = true;
+        if (!memo->xml_needles.holds(v)) {
+            memo->xml_needles.value = xml_needles_avx2(v);
+            memo->xml_needles.tie(v);
         }
-        return (memo->xml_needles >> k) & 1u;
+        return (memo->xml_needles.value >> k) & 1u;
     }
 #endif
     return text::contains(v, XML_NEEDLES[k]);

@@ -102,9 +102,8 @@ std::optional<std::string_view> ZipIterator::next() noexcept {
 
 const ZipEntryNames& zip_entry_names(const View& v, ZipEntryNames& scratch) noexcept {
     Memo* memo = v.memo;
-    if (memo != nullptr && memo->zip_names_ready && memo->zip_view == v.data && memo->zip_view_size == v.size)
-        return memo->zip_names;
-    ZipEntryNames& names = memo != nullptr ? memo->zip_names : scratch;
+    if (memo != nullptr && memo->zip_names.holds(v)) return memo->zip_names.value;
+    ZipEntryNames& names = memo != nullptr ? memo->zip_names.value : scratch;
     ZipIterator entries{v};
     names.count = 0;
     while (names.count < ZipEntryNames::LIMIT) {
@@ -114,11 +113,7 @@ const ZipEntryNames& zip_entry_names(const View& v, ZipEntryNames& scratch) noex
         names.size[names.count] = static_cast<std::uint32_t>(name->size());
         ++names.count;
     }
-    if (memo != nullptr) {
-        memo->zip_view = v.data;
-        memo->zip_view_size = v.size;
-        memo->zip_names_ready = true;
-    }
+    if (memo != nullptr) memo->zip_names.tie(v);
     return names;
 }
 
