@@ -31,6 +31,12 @@ if ! has_fuzzer_clang; then
     [[ $(id -u) -ne 0 ]] && sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq clang >/dev/null
+    if ! has_fuzzer_clang; then
+      # libFuzzer and the sanitizer runtimes ship apart from clang, as a
+      # package that is only recommended on some releases.
+      major=$(clang++ --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)
+      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "libclang-rt-$major-dev" >/dev/null || true
+    fi
   fi
   if ! has_fuzzer_clang; then
     echo "fuzz-smoke: needs clang++ with libFuzzer and the sanitizer runtimes" >&2
