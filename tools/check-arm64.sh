@@ -30,6 +30,14 @@ command -v qemu-aarch64 >/dev/null 2>&1 || need+=(qemu-user)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 ((${#need[@]} == 0)) || apt_install "${need[@]}"
 
+# cpu.hpp alone decides which instruction sets exist: no other file of the
+# core tests the architecture or the processor, or includes intrinsics.
+if grep -rnE '__(x86_64|aarch64|SSE2|AVX2?|ARM_NEON)__|_M_(X64|ARM64)|__builtin_cpu_|(imm|emm|x86)intrin\.h|arm_neon\.h|__builtin_ctz|target\("(avx|sse)' \
+    src/tree --include='*.cpp' --include='*.hpp' | grep -v '^src/tree/cpu.hpp:'; then
+  echo "check-arm64: the lines above decide on instruction sets outside src/tree/cpu.hpp" >&2
+  exit 1
+fi
+
 flags=(-std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror -Isrc)
 sources=(tools/platform_answers.cpp src/tree/*.cpp src/tree/matchers/*.cpp)
 echo "check-arm64: building the answer printer for x86-64 (vector and portable) and aarch64"
