@@ -17,7 +17,4 @@ bool ndjson(const View& v) noexcept;
 bool har(const View& v) noexcept;
 bool gltf(const View& v) noexcept;
 
-// The JSON test over text decoded from UTF-16 (well-formed UTF-8).
-bool detect_json_content(std::string_view text) noexcept;
-
 }  // namespace taxon

@@ -204,47 +204,6 @@ bool xfdf(const View& v) noexcept { return xml_with(v, 11); }
 bool owl2(const View& v) noexcept { return xml_with(v, 12); }
 bool xhtml(const View& v) noexcept { return xml_with(v, 13); }
 
-// HTML over decoded UTF-16 text -------------------------------------------
-}  // namespace taxon
-
-#include "../unicode/unicode.hpp"
-
-namespace taxon {
-
-namespace {
-// The opening tags of the HTML test, in the order tried, upper case.
-constexpr std::string_view HTML_TAGS_UPPER[] = {
-    "<!DOCTYPE HTML", "<HTML", "<HEAD", "<SCRIPT", "<IFRAME", "<H1", "<DIV", "<FONT",
-    "<TABLE", "<A", "<STYLE", "<TITLE", "<B", "<BODY", "<BR", "<P",
-};
-
-// The character at character position `n` of the text, if it has one.
-bool nth_char(std::string_view text, std::size_t n, char32_t& cp) noexcept {
-    std::size_t i = 0;
-    for (;;) {
-        if (i >= text.size()) return false;
-        i += unicode::read_char(text, i, cp);
-        if (n-- == 0) return true;
-    }
-}
-}  // namespace
-
-// Unlike `html`, nothing is skipped before the tag, letters compare after
-// full Unicode upper-casing, and a tab or line feed may follow the tag too.
-// The character after the tag is looked up by its position in the text
-// itself, so a character whose upper case is longer (U+FB05 to "ST") shifts
-// what is found there.
-bool detect_html_content(std::string_view text) noexcept {
-    if (text.empty() || text[0] != '<') return false;  // nothing else upper-cases to '<'
-    for (const std::string_view tag : HTML_TAGS_UPPER) {
-        if (text.size() <= tag.size() || !unicode::upper_starts_with(text, tag)) continue;
-        char32_t next;
-        if (!nth_char(text, tag.size(), next) || next == '\t' || next == '\n' || next == ' ' || next == '>')
-            return true;
-    }
-    return false;
-}
-
 // Records
 
 namespace {

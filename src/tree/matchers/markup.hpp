@@ -41,7 +41,4 @@ bool xfdf(const View& v) noexcept;
 bool owl2(const View& v) noexcept;
 bool xhtml(const View& v) noexcept;
 
-// The HTML test over text decoded from UTF-16 (well-formed UTF-8).
-bool detect_html_content(std::string_view text) noexcept;
-
 }  // namespace taxon
