@@ -39,8 +39,8 @@
 #include "tree/matchers/text.hpp"
 #include "tree/matchers/utf16_text.hpp"
 #include "tree/matchers/vector_twins.hpp"
-#include "tree/matchers/zip.hpp"
-#include "tree/memo.hpp"
+#include "tree/matchers/walk_memo.hpp"
+#include "tree/matchers/zip_entries.hpp"
 #include "tree/mime_type.hpp"
 #include "tree_records.hpp"
 

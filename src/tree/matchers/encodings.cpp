@@ -238,6 +238,8 @@ bool twins::utf8(const View& v, cpu::Path path) noexcept {
     return utf8_from(v, v.data);
 }
 
+namespace {
+
 bool utf8(const View& v) noexcept { return twins::utf8(v, cpu::best_path()); }
 
 bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
@@ -245,6 +247,8 @@ bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
 
 bool utf16_be(const View& v) noexcept { return v.starts_with("\xFE\xFF"); }
 bool utf16_le(const View& v) noexcept { return v.starts_with("\xFF\xFE"); }
+
+}  // namespace
 
 // UTF-16 decoding
 

@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "../cpu.hpp"
-#include "../memo.hpp"
 #include "text.hpp"
 #include "vector_twins.hpp"
+#include "walk_memo.hpp"
 
 namespace taxon {
 
@@ -121,13 +121,9 @@ namespace {
 // JSON ask about the same view one after another, so every lead key is
 // found in one pass and kept in the walk's memo.
 bool has_lead_key(const View& v, std::size_t k) noexcept {
-    Memo* memo = v.memo;
-    if (memo != nullptr) {
-        if (!memo->json_lead_keys.holds(v)) {
-            memo->json_lead_keys.value = twins::json_lead_keys(v, cpu::best_path());
-            memo->json_lead_keys.tie(v);
-        }
-        return (memo->json_lead_keys.value >> k) & 1u;
+    if (v.memo != nullptr) {
+        const auto find_all = [&v](std::uint8_t& found) noexcept { found = twins::json_lead_keys(v, cpu::best_path()); };
+        return (once(v.memo->json_lead_keys, v, find_all) >> k) & 1u;
     }
     return text::contains(v, LEAD_KEYS[k]);
 }
@@ -218,6 +214,8 @@ bool twins::json(const View& v, cpu::Path path) noexcept {
     return brackets == 0 && braces == 0;
 }
 
+namespace {
+
 bool json(const View& v) noexcept { return twins::json(v, cpu::best_path()); }
 
 // The keys are looked for before the value is scanned: most JSON lacks them,
@@ -247,6 +245,8 @@ bool har(const View& v) noexcept {
 bool gltf(const View& v) noexcept {
     return has_keys(v, GLTF_LEAD, GLTF_KEYS) && json(v);
 }
+
+}  // namespace
 
 // Records
 

@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "../cpu.hpp"
-#include "../memo.hpp"
 #include "text.hpp"
 #include "vector_twins.hpp"
+#include "walk_memo.hpp"
 
 namespace taxon {
 
@@ -188,21 +188,15 @@ namespace {
 // asks about the same view, so all needles are found in one pass and kept
 // in the walk's memo.
 bool has_xml_needle(const View& v, std::size_t k) noexcept {
-    Memo* memo = v.memo;
-    if (memo != nullptr) {
-        if (!memo->xml_needles.holds(v)) {
-            memo->xml_needles.value = twins::xml_needles(v, cpu::best_path());
-            memo->xml_needles.tie(v);
-        }
-        return (memo->xml_needles.value >> k) & 1u;
+    if (v.memo != nullptr) {
+        const auto find_all = [&v](std::uint16_t& found) noexcept { found = twins::xml_needles(v, cpu::best_path()); };
+        return (once(v.memo->xml_needles, v, find_all) >> k) & 1u;
     }
     return text::contains(v, XML_NEEDLES[k]);
 }
 
 // An XML document that holds needle `k` anywhere.
 bool xml_with(const View& v, std::size_t k) noexcept { return xml_declaration(v) && has_xml_needle(v, k); }
-
-}  // namespace
 
 bool html(const View& v) noexcept {
     const View body = text::skip_space(v);
@@ -241,6 +235,8 @@ bool threemf(const View& v) noexcept { return xml_with(v, 10); }
 bool xfdf(const View& v) noexcept { return xml_with(v, 11); }
 bool owl2(const View& v) noexcept { return xml_with(v, 12); }
 bool xhtml(const View& v) noexcept { return xml_with(v, 13); }
+
+}  // namespace
 
 // Records
 

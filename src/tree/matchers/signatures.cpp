@@ -147,6 +147,7 @@ bool install_shield_cab(const View& v) noexcept {
 // Executables and bytecode
 
 bool exe(const View& v) noexcept { return v.starts_with("MZ"); }
+// A matcher is named after its record in lower case; `class` is a keyword.
 bool class_file(const View& v) noexcept { return v.starts_with("\xCA\xFE\xBA\xBE"); }
 bool wasm(const View& v) noexcept { return v.starts_with("\0asm"sv); }
 // Uncompressed, zlib- and LZMA-compressed Flash.

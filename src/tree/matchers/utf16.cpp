@@ -11,10 +11,10 @@
 #include <span>
 #include <string_view>
 
-#include "../memo.hpp"
 #include "../unicode/unicode.hpp"
 #include "encodings.hpp"
 #include "utf16_text.hpp"
+#include "walk_memo.hpp"
 
 namespace taxon {
 
@@ -199,19 +199,15 @@ using Buffer = std::span<char, UTF16_TEXT_CAPACITY>;
 // view in the same byte order, so the text is kept in the walk's memo and
 // decoded only once; outside a walk it is decoded into `local`.
 Text decoded(const View& v, bool big_endian, Buffer local) noexcept {
-    Memo* memo = v.memo;
-    if (memo == nullptr) return utf16_to_text(v, big_endian, local);
-    if (memo->utf16 == Memo::Utf16::untried || memo->utf16_big_endian != big_endian ||
-        memo->utf16_view != v.data || memo->utf16_view_size != v.size) {
-        const Text text = utf16_to_text(v, big_endian, memo->utf16_text);
-        memo->utf16 = text ? Memo::Utf16::decoded : Memo::Utf16::undecodable;
-        memo->utf16_big_endian = big_endian;
-        memo->utf16_view = v.data;
-        memo->utf16_view_size = v.size;
-        memo->utf16_size = text ? text->size() : 0;
-    }
-    if (memo->utf16 == Memo::Utf16::undecodable) return std::nullopt;
-    return std::string_view(memo->utf16_text, memo->utf16_size);
+    if (v.memo == nullptr) return utf16_to_text(v, big_endian, local);
+    const auto decode = [&v, big_endian](Utf16Text& out) noexcept {
+        const Text text = utf16_to_text(v, big_endian, out.text);
+        out.decoded = text.has_value();
+        out.size = text ? text->size() : 0;
+    };
+    const Utf16Text& kept = once(v.memo->utf16, v, decode, big_endian ? 1 : 0);
+    if (!kept.decoded) return std::nullopt;
+    return std::string_view(kept.text, kept.size);
 }
 
 template <bool (*Test)(std::string_view) noexcept>
