@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the extension with AddressSanitizer and UndefinedBehaviorSanitizer in
-# its own venv and runs the test suite against it. Any sanitizer report fails
-# the run (UBSan is built to abort on the first report).
+# its own venv and runs the test suite against it, once for the default build
+# and once for the portable one (TAXON_SIMD=OFF; TAXON_ASAN_BUILDS picks).
+# Any sanitizer report fails the run (UBSan is built to abort on the first
+# report).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -11,11 +13,17 @@ venv=${TAXON_ASAN_VENV:-.venv-asan}
 export CXX=g++
 python3 -m venv "$venv"
 "$venv/bin/pip" install -q pytest hypothesis
-"$venv/bin/pip" install -q . -Ccmake.define.TAXON_SANITIZE=ON -Cbuild-dir=build/asan
 runtime="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"
-# The interpreter itself is not built with the sanitizer: route its
-# allocations through malloc so ASan sees them, and ignore its own leaks at exit.
-cd /tmp
-LD_PRELOAD="$runtime" PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:check_initialization_order=1 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests" "$@"
+for build in ${TAXON_ASAN_BUILDS:-vector portable}; do
+  simd=ON
+  [[ $build == portable ]] && simd=OFF
+  echo "test-sanitized: $build build (TAXON_SIMD=$simd)"
+  (cd "$root" && "$venv/bin/pip" install -q --force-reinstall --no-deps . -Ccmake.define.TAXON_SANITIZE=ON \
+    -Ccmake.define.TAXON_SIMD=$simd -Cbuild-dir=build/asan-$build)
+  # The interpreter itself is not built with the sanitizer: route its
+  # allocations through malloc so ASan sees them, and ignore its own leaks at exit.
+  (cd /tmp && LD_PRELOAD="$runtime" PYTHONMALLOC=malloc \
+    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1:check_initialization_order=1 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/tests" "$@")
+done

@@ -155,6 +155,19 @@ inline constexpr std::uint64_t equal_bytes(std::uint64_t w, std::uint8_t b) noex
     return zero_bytes(w ^ splat(b));
 }
 
+// A superset of equal_bytes, one operation cheaper: a borrow out of an equal
+// byte may also flag the byte above it. For finding candidates that are
+// then compared whole.
+inline constexpr std::uint64_t maybe_equal_bytes(std::uint64_t w, std::uint8_t b) noexcept {
+    const std::uint64_t x = w ^ splat(b);
+    return (x - ONES) & ~x & HIGHS;
+}
+
+// The flags of the tests above as eight bits, bit i for byte i.
+inline constexpr unsigned bits(std::uint64_t flags) noexcept {
+    return static_cast<unsigned>((flags * 0x0002040810204081ull) >> 56);
+}
+
 // Byte place (0 to 7) of the first flagged byte in a non-zero result of the
 // tests above.
 inline unsigned first_byte(std::uint64_t flags) noexcept { return first_set(flags) / 8; }

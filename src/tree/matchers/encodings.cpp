@@ -112,6 +112,102 @@ bool utf8_from(const View& v, const std::uint8_t* p) noexcept {
     return true;
 }
 
+// Where a block-wise check that stopped at `p` hands over to utf8_from: the
+// lead byte of a sequence the last block left open (its first bytes are
+// checked again one by one), or `p` itself.
+inline const std::uint8_t* back_to_open_sequence(const View& v, const std::uint8_t* p) noexcept {
+    for (std::ptrdiff_t back = 1; back <= 3 && back <= p - v.data; ++back) {
+        const std::uint8_t b = p[-back];
+        if (b < 0x80) break;
+        if (b >= 0xC0) {
+            const int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+            if (len > back) p -= back;
+            break;
+        }
+    }
+    return p;
+}
+
+// High bit of each byte of `w` set when that byte is one of the refused
+// control bytes. Most words hold none below 0x20, and most of the rest only
+// line feeds.
+inline std::uint64_t refused_controls(std::uint64_t w) noexcept {
+    namespace swar = cpu::swar;
+    const std::uint64_t below_space = ~w & ~((w & ~HIGHS) + swar::splat(0x80 - 0x20)) & HIGHS;
+    if (below_space == 0) return 0;
+    std::uint64_t refused = below_space & ~swar::equal_bytes(w, '\n');
+    if (refused == 0) return 0;
+    for (const std::uint8_t allowed : {'\t', '\f', '\r', '\x1B'}) refused &= ~swar::equal_bytes(w, allowed);
+    return refused;
+}
+
+// Eight bytes at a time, by byte-wise arithmetic on 64-bit words: each byte
+// is classed (ASCII, continuation, lead of two, three or four bytes, never
+// valid), a byte must be a continuation exactly when one of the three
+// before it leads a sequence that long, and the second byte after E0, ED,
+// F0 and F4 must lie in its narrower range. Returns where the caller goes on
+// one character at a time, or nullptr when the bytes before that point are
+// not valid text (same contract as the 32-byte blocks below).
+const std::uint8_t* utf8_words(const View& v) noexcept {
+    namespace swar = cpu::swar;
+    constexpr std::uint64_t LOW7 = ~HIGHS;
+    // Added to the low seven bits of a byte at or above 0x80, sets its high
+    // bit exactly when the byte is at least `c`.
+    constexpr auto at_least = [](std::uint8_t c) { return swar::splat(static_cast<std::uint8_t>(0x100 - c)); };
+    const std::uint8_t* p = v.data;
+    const std::uint8_t* const end = v.data + v.size;
+    // `pending`: the continuations that the leads ending the previous word
+    // ask of this one; `prev`: that word, `prev_lead3` its leads of three
+    // or four bytes.
+    std::uint64_t prev = 0, prev_lead3 = 0, pending = 0;
+    while (end - p >= 8) {
+        if (pending == 0 && end - p >= 16) {
+            // Sixteen ASCII bytes, the common case of text, at once.
+            const std::uint64_t w0 = swar::load(p), w1 = swar::load(p + 8);
+            if (((w0 | w1) & HIGHS) == 0) {
+                if ((refused_controls(w0) | refused_controls(w1)) != 0) return nullptr;
+                prev = w1;
+                prev_lead3 = 0;
+                p += 16;
+                continue;
+            }
+        }
+        const std::uint64_t w = swar::load(p);
+        const std::uint64_t high = w & HIGHS;
+        const std::uint64_t low = w & LOW7;
+        const std::uint64_t lead = high & (low + at_least(0xC0));
+        const std::uint64_t lead3 = high & (low + at_least(0xE0));
+        if ((lead3 | prev_lead3) == 0) {
+            // Characters of one and two bytes only, here and in the word
+            // before (Latin, Greek, Cyrillic, Hebrew, Arabic text).
+            const std::uint64_t error = (lead & ~(low + at_least(0xC2))) | (((lead << 8) | pending) ^ (high & ~lead)) |
+                                        refused_controls(w);
+            if (error != 0) return nullptr;
+            prev = w;
+            pending = lead >> 56;
+            p += 8;
+            continue;
+        }
+        const std::uint64_t lead4 = high & (low + at_least(0xF0));
+        const std::uint64_t never = (lead & ~(low + at_least(0xC2))) | (high & (low + at_least(0xF5)));
+        const std::uint64_t must_continue = (lead << 8) | (lead3 << 16) | (lead4 << 24) | pending;
+        std::uint64_t error = never | (must_continue ^ (high & ~lead)) | refused_controls(w);
+        if (((lead3 << 8) | (prev_lead3 >> 56)) != 0) {
+            const std::uint64_t before = (w << 8) | (prev >> 56);
+            const std::uint64_t from_a0 = high & (low + at_least(0xA0));
+            const std::uint64_t from_90 = high & (low + at_least(0x90));
+            error |= (swar::equal_bytes(before, 0xE0) & ~from_a0) | (swar::equal_bytes(before, 0xED) & from_a0) |
+                     (swar::equal_bytes(before, 0xF0) & ~from_90) | (swar::equal_bytes(before, 0xF4) & from_90);
+        }
+        if (error != 0) return nullptr;
+        prev = w;
+        prev_lead3 = lead3;
+        pending = (lead >> 56) | (lead3 >> 48) | (lead4 >> 40);
+        p += 8;
+    }
+    return back_to_open_sequence(v, p);
+}
+
 #if TAXON_HAS(X86_AVX2)
 
 // A 16-entry table, the same in both halves of the register.
@@ -207,19 +303,7 @@ TAXON_AVX2_FN const std::uint8_t* utf8_blocks(const View& v) noexcept {
         prev = in;
     }
     if (!_mm256_testz_si256(errors, errors)) return nullptr;
-    if (p == v.data) return p;
-    // Go back to the lead byte of a sequence the last block left open; its
-    // first bytes are checked again one by one.
-    for (int back = 1; back <= 3; ++back) {
-        const std::uint8_t b = p[-back];
-        if (b < 0x80) break;
-        if (b >= 0xC0) {
-            const int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-            if (len > back) p -= back;
-            break;
-        }
-    }
-    return p;
+    return back_to_open_sequence(v, p);
 }
 
 #endif
@@ -235,7 +319,8 @@ bool twins::utf8(const View& v, cpu::Path path) noexcept {
     }
 #endif
     (void)path;
-    return utf8_from(v, v.data);
+    const std::uint8_t* p = utf8_words(v);
+    return p != nullptr && utf8_from(v, p);
 }
 
 namespace {

@@ -56,11 +56,15 @@ std::uint8_t lead_keys_portable(const View& v) noexcept {
     std::size_t i = 0;
     // Loads end at i + 8 < size.
     for (; i + 9 <= v.size; i += 8) {
-        const std::uint64_t a1 = swar::load(d + i + 1);
-        std::uint64_t seconds = 0;
-        for (const std::string_view key : LEAD_KEYS) seconds |= swar::equal_bytes(a1, static_cast<std::uint8_t>(key[1]));
-        for (std::uint64_t m = swar::equal_bytes(swar::load(d + i), '"') & seconds; m != 0; m &= m - 1)
-            found = static_cast<std::uint8_t>(found | lead_keys_at(v, i + swar::first_byte(m)));
+        const std::uint64_t next = swar::load(d + i + 1);
+        std::uint64_t m = swar::maybe_equal_bytes(swar::load(d + i), '"') &
+                          (swar::maybe_equal_bytes(next, static_cast<std::uint8_t>(LEAD_KEYS[0][1])) |
+                           swar::maybe_equal_bytes(next, static_cast<std::uint8_t>(LEAD_KEYS[1][1])) |
+                           swar::maybe_equal_bytes(next, static_cast<std::uint8_t>(LEAD_KEYS[2][1])));
+        for (; m != 0; m &= m - 1) {
+            const std::size_t at = i + swar::first_byte(m);
+            if (d[at] == '"') found = static_cast<std::uint8_t>(found | lead_keys_at(v, at));
+        }
     }
     for (; i < v.size; ++i)
         if (v[i] == '"') found = static_cast<std::uint8_t>(found | lead_keys_at(v, i));
@@ -145,6 +149,20 @@ constexpr bool may_act(std::uint8_t b) noexcept { return b == '"' || static_cast
 
 // Bit j set when byte j of the block may act on the scan.
 inline unsigned acting_bytes_portable(const std::uint8_t* p, std::size_t len) noexcept {
+    namespace swar = cpu::swar;
+    if (len == 16) {
+        // Eight at a time; a byte flagged needlessly is passed over by the
+        // scan, which looks at the byte itself.
+        unsigned m = 0;
+        for (unsigned half = 0; half < 2; ++half) {
+            const std::uint64_t w = swar::load(p + 8 * half);
+            const std::uint64_t folded = w & swar::splat(0xDF);
+            const std::uint64_t flags = swar::maybe_equal_bytes(w, '"') | swar::maybe_equal_bytes(folded, 0x5B) |
+                                        swar::maybe_equal_bytes(folded, 0x5C) | swar::maybe_equal_bytes(folded, 0x5D);
+            m |= swar::bits(flags) << (8 * half);
+        }
+        return m;
+    }
     unsigned m = 0;
     for (std::size_t j = 0; j < len; ++j) m |= static_cast<unsigned>(may_act(p[j])) << j;
     return m;

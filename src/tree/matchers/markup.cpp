@@ -94,25 +94,19 @@ inline std::uint16_t xml_needles_at(const View& v, std::size_t i) noexcept {
     return found;
 }
 
-// Every needle in one pass over the view, eight starts at a time: a start
-// is a candidate when it holds '<', or the first two bytes of one of the two
-// needles that do not begin with '<'. Candidates are then compared whole.
+// Every needle in one pass over the view: each '<', and each first byte of
+// the two needles that do not begin with '<', found eight bytes at a time,
+// is a candidate start, compared whole.
 std::uint16_t xml_needles_portable(const View& v) noexcept {
     namespace swar = cpu::swar;
-    constexpr std::string_view tcx = XML_NEEDLES[TCX_NEEDLE];
-    constexpr std::string_view xh = XML_NEEDLES[XHTML_NEEDLE];
     const std::uint8_t* const d = v.data;
     std::uint16_t found = 0;
     std::size_t i = 0;
-    // Loads end at i + 8 < size.
-    for (; i + 9 <= v.size; i += 8) {
-        const std::uint64_t a0 = swar::load(d + i);
-        const std::uint64_t a1 = swar::load(d + i + 1);
-        std::uint64_t m = swar::equal_bytes(a0, '<') |
-                          (swar::equal_bytes(a0, static_cast<std::uint8_t>(tcx[0])) &
-                           swar::equal_bytes(a1, static_cast<std::uint8_t>(tcx[1]))) |
-                          (swar::equal_bytes(a0, static_cast<std::uint8_t>(xh[0])) &
-                           swar::equal_bytes(a1, static_cast<std::uint8_t>(xh[1])));
+    for (; i + 8 <= v.size; i += 8) {
+        const std::uint64_t w = swar::load(d + i);
+        std::uint64_t m = swar::maybe_equal_bytes(w, '<') |
+                          swar::maybe_equal_bytes(w, static_cast<std::uint8_t>(XML_NEEDLES[TCX_NEEDLE][0])) |
+                          swar::maybe_equal_bytes(w, static_cast<std::uint8_t>(XML_NEEDLES[XHTML_NEEDLE][0]));
         for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + swar::first_byte(m));
     }
     for (; i < v.size; ++i) found |= xml_needles_at(v, i);

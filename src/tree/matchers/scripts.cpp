@@ -1,6 +1,9 @@
 // Scripts recognised by their interpreter line or opening.
 #include "scripts.hpp"
 
+#include <array>
+#include <cstdint>
+
 #include "../cpu.hpp"
 #include "vector_twins.hpp"
 
@@ -31,6 +34,35 @@ inline bool keyword_at(View window, std::size_t i) noexcept {
         case 'e': return window.has_at(i, "export ");
         default: return false;
     }
+}
+
+// The keywords' first two bytes: a bit per first byte, and for each second
+// byte the bits of the first bytes it may follow.
+constexpr auto KEYWORD_FIRST = [] {
+    std::array<std::uint8_t, 256> t{};
+    t['f'] = 1, t['v'] = 2, t['l'] = 4, t['c'] = 8, t['i'] = 16, t['e'] = 32;
+    return t;
+}();
+constexpr auto KEYWORD_SECOND = [] {
+    std::array<std::uint8_t, 256> t{};
+    t['u'] = 1, t['a'] = 2, t['e'] = 4, t['o'] = 8, t['l'] = 8, t['m'] = 16, t['x'] = 32;
+    return t;
+}();
+
+// Eight positions at a time by the tables above, a position being a
+// candidate when its first two bytes begin a keyword. Returns true on a
+// keyword, or leaves `i` at the first position not yet looked at.
+inline bool has_keyword_portable(const View& window, std::size_t& i) noexcept {
+    const std::uint8_t* const d = window.data;
+    // Positions up to i + 7 have their four bytes; reads end at i + 8.
+    for (; i + 12 <= window.size; i += 8) {
+        unsigned any = 0;
+        for (std::size_t j = 0; j < 8; ++j) any |= KEYWORD_FIRST[d[i + j]] & KEYWORD_SECOND[d[i + j + 1]];
+        if (any == 0) continue;
+        for (std::size_t j = 0; j < 8; ++j)
+            if (keyword_at(window, i + j)) return true;
+    }
+    return false;
 }
 
 #if TAXON_HAS(X86_SSE2)
@@ -65,8 +97,13 @@ inline bool has_keyword_sse2(const View& window, std::size_t& i) noexcept {
 bool twins::js_keyword(const View& window, cpu::Path path) noexcept {
     std::size_t i = 0;
 #if TAXON_HAS(X86_SSE2)
-    if (path >= cpu::Path::vector128 && has_keyword_sse2(window, i)) return true;
+    if (path >= cpu::Path::vector128) {
+        if (has_keyword_sse2(window, i)) return true;
+    } else
 #endif
+    if (has_keyword_portable(window, i)) {
+        return true;
+    }
     (void)path;
     for (; i + 4 <= window.size; ++i)
         if (keyword_at(window, i)) return true;

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The core on Linux arm64, under emulation: builds tools/platform_answers.cpp
+# with the core for x86-64 (default and TAXON_NO_SIMD) and, with Debian's
+# cross compiler, for aarch64; runs the arm64 one under qemu-aarch64; and
+# compares every answer line by line over every fuzz seed, every per-record
+# sample of the test suite and ARM64_INPUTS generated inputs (200000). Any
+# difference fails the run.
+#
+#   tools/check-arm64.sh            # the core (CI runs this)
+#   tools/check-arm64.sh --python   # also the extension and the test suite under qemu
+#
+# Missing tools (g++-aarch64-linux-gnu, qemu-user) are installed with apt-get.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+inputs=${ARM64_INPUTS:-200000}
+seed=${ARM64_SEED:-20261208}
+out=${TAXON_ARM64_BUILD:-build/arm64}
+mkdir -p "$out"
+
+apt_install() {
+  local sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$@" >/dev/null
+}
+need=()
+command -v aarch64-linux-gnu-g++ >/dev/null 2>&1 || need+=(g++-aarch64-linux-gnu)
+command -v qemu-aarch64 >/dev/null 2>&1 || need+=(qemu-user)
+command -v g++ >/dev/null 2>&1 || need+=(g++)
+((${#need[@]} == 0)) || apt_install "${need[@]}"
+
+# cpu.hpp alone decides which instruction sets exist: no other file of the
+# core tests the architecture or the processor, or includes intrinsics.
+if grep -rnE '__(x86_64|aarch64|SSE2|AVX2?|ARM_NEON)__|_M_(X64|ARM64)|__builtin_cpu_|(imm|emm|x86)intrin\.h|arm_neon\.h|__builtin_ctz|target\("(avx|sse)' \
+    src/tree --include='*.cpp' --include='*.hpp' | grep -v '^src/tree/cpu.hpp:'; then
+  echo "check-arm64: the lines above decide on instruction sets outside src/tree/cpu.hpp" >&2
+  exit 1
+fi
+
+flags=(-std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror -Isrc)
+sources=(tools/platform_answers.cpp src/tree/*.cpp src/tree/matchers/*.cpp)
+echo "check-arm64: building the answer printer for x86-64 (vector and portable) and aarch64"
+g++ "${flags[@]}" "${sources[@]}" -o "$out/answers-x86_64" &
+vector=$!
+g++ "${flags[@]}" -DTAXON_NO_SIMD "${sources[@]}" -o "$out/answers-x86_64-portable" &
+portable=$!
+wait "$vector"
+wait "$portable"
+aarch64-linux-gnu-g++ "${flags[@]}" "${sources[@]}" -o "$out/answers-aarch64"
+arm64=(qemu-aarch64 -L /usr/aarch64-linux-gnu "$out/answers-aarch64")
+
+# The inputs from files: every fuzz seed and every sample of the test suite
+# (tests/binary_samples.py needs only its builders, not a built module).
+samples=$(mktemp -d)
+trap 'rm -rf "$samples"' EXIT
+python3 - "$samples" <<'EOF'
+import pathlib, sys, types
+sys.path.insert(0, "tests")
+sys.modules.setdefault("taxon", types.ModuleType("taxon"))
+from samples import SAMPLES
+import binary_samples
+folder = pathlib.Path(sys.argv[1])
+for name, data in SAMPLES.items():
+    (folder / f"s-{name}").write_bytes(data)
+n = 0
+for group in vars(binary_samples).values():
+    if isinstance(group, list):
+        for entry in group:
+            if isinstance(entry, tuple) and len(entry) >= 3 and isinstance(entry[2], bytes):
+                (folder / f"b-{n}").write_bytes(entry[2])
+                n += 1
+EOF
+mapfile -t files < <(find fuzz/corpus "$samples" -type f | sort)
+
+status=0
+compare() {  # compare NAME ARGS...: every build's lines against the x86-64 one's
+  local name=$1
+  shift
+  "$out/answers-x86_64" "$@" >"$out/$name.x86_64"
+  "$out/answers-x86_64-portable" "$@" >"$out/$name.portable"
+  "${arm64[@]}" "$@" >"$out/$name.aarch64"
+  local lines
+  lines=$(wc -l <"$out/$name.x86_64")
+  for other in portable aarch64; do
+    if ! cmp -s "$out/$name.x86_64" "$out/$name.$other"; then
+      echo "check-arm64: $name: the $other build answers differently:" >&2
+      diff "$out/$name.x86_64" "$out/$name.$other" | head -n 20 >&2
+      status=1
+    fi
+  done
+  echo "check-arm64: $name: $lines inputs compared (x86-64 vector, x86-64 portable, aarch64 under qemu)"
+  compared=$((compared + lines))
+}
+compared=0
+start=$SECONDS
+compare files "${files[@]}"
+compare generated --generate "$inputs" "$seed"
+echo "check-arm64: $compared inputs, $((SECONDS - start)) s of runs; $([[ $status == 0 ]] && echo 'no difference' || echo 'DIFFERENCES')"
+
+if [[ "${1:-}" == "--python" && $status == 0 ]]; then
+  tools/arm64-python.sh || status=1
+fi
+exit $status
