@@ -41,13 +41,11 @@ struct Derived {
 };
 
 // The view decoded as UTF-16 (see utf16_to_text): `size` bytes of `text`,
-// or nothing when the view is not UTF-16 text in that byte order. The
-// vector decoder stores 32 bytes at a time; on a 32-byte boundary those
-// stores split fewer cache lines, which is worth a tenth of a UTF-16 walk.
+// or nothing when the view is not UTF-16 text in that byte order.
 struct Utf16Text {
     bool decoded;
     std::size_t size;
-    alignas(32) char text[UTF16_TEXT_CAPACITY];
+    char text[UTF16_TEXT_CAPACITY];
 };
 
 struct Memo {
