@@ -202,11 +202,10 @@ Text decoded(const View& v, bool big_endian, Buffer local) noexcept {
     if (v.memo == nullptr) return utf16_to_text(v, big_endian, local);
     const auto decode = [&v, big_endian](Utf16Text& out) noexcept {
         const Text text = utf16_to_text(v, big_endian, out.text);
-        out.decoded = text.has_value();
-        out.size = text ? text->size() : 0;
+        out.size = text ? text->size() : Utf16Text::NOT_TEXT;
     };
     const Utf16Text& kept = once(v.memo->utf16, v, decode, big_endian ? 1 : 0);
-    if (!kept.decoded) return std::nullopt;
+    if (kept.size == Utf16Text::NOT_TEXT) return std::nullopt;
     return std::string_view(kept.text, kept.size);
 }
 

@@ -40,10 +40,13 @@ struct Derived {
     }
 };
 
-// The view decoded as UTF-16 (see utf16_to_text): `size` bytes of `text`,
-// or nothing when the view is not UTF-16 text in that byte order.
+// The view decoded as UTF-16 (see utf16_to_text): the first `size` bytes of
+// `text`, or no text at all when `size` is NOT_TEXT (the view is not UTF-16
+// text in that byte order). The text comes right after the size, 32 bytes
+// into the slot: the decoder's output stays where it always was in a walk's
+// frame.
 struct Utf16Text {
-    bool decoded;
+    static constexpr std::size_t NOT_TEXT = SIZE_MAX;
     std::size_t size;
     char text[UTF16_TEXT_CAPACITY];
 };
