@@ -3,15 +3,20 @@
 Each scenario runs in a subprocess with a timeout, so a deadlock fails the
 test instead of hanging the suite, and a crash shows as a bad exit status.
 """
+import os
 import subprocess
 import sys
 import textwrap
+
+# Under emulation (tools/check-arm64.sh --python) everything runs many times
+# slower: the time limits grow by this factor.
+TIME_SCALE = float(os.environ.get("TAXON_TEST_TIME_SCALE", "1"))
 
 COMMON = """
     import faulthandler, os, random, sys, threading, time, zlib
     import taxon
 
-    faulthandler.dump_traceback_later(50, exit=True)
+    faulthandler.dump_traceback_later(50 * TIME_SCALE, exit=True)
     sys.setswitchinterval(1e-5)   # switch threads as often as possible
     SECONDS = 3.0
     PNG = b"\\x89PNG\\r\\n\\x1a\\n" + b"\\0" * 32
@@ -52,8 +57,8 @@ COMMON = """
 
 
 def run_scenario(body):
-    code = textwrap.dedent(COMMON) + textwrap.dedent(body)
-    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    code = f"TIME_SCALE = {TIME_SCALE}\n" + textwrap.dedent(COMMON) + textwrap.dedent(body)
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120 * TIME_SCALE)
     assert result.returncode == 0 and result.stdout.strip().endswith("ok"), result
     return result.stdout
 

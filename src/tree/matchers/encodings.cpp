@@ -145,64 +145,81 @@ inline std::uint64_t refused_controls(std::uint64_t w) noexcept {
 // is classed (ASCII, continuation, lead of two, three or four bytes, never
 // valid), a byte must be a continuation exactly when one of the three
 // before it leads a sequence that long, and the second byte after E0, ED,
-// F0 and F4 must lie in its narrower range. Returns where the caller goes on
-// one character at a time, or nullptr when the bytes before that point are
-// not valid text (same contract as the 32-byte blocks below).
-const std::uint8_t* utf8_words(const View& v) noexcept {
-    namespace swar = cpu::swar;
-    constexpr std::uint64_t LOW7 = ~HIGHS;
-    // Added to the low seven bits of a byte at or above 0x80, sets its high
-    // bit exactly when the byte is at least `c`.
-    constexpr auto at_least = [](std::uint8_t c) { return swar::splat(static_cast<std::uint8_t>(0x100 - c)); };
-    const std::uint8_t* p = v.data;
-    const std::uint8_t* const end = v.data + v.size;
-    // `pending`: the continuations that the leads ending the previous word
-    // ask of this one; `prev`: that word, `prev_lead3` its leads of three
-    // or four bytes.
-    std::uint64_t prev = 0, prev_lead3 = 0, pending = 0;
-    while (end - p >= 8) {
-        if (pending == 0 && end - p >= 16) {
-            // Sixteen ASCII bytes, the common case of text, at once.
-            const std::uint64_t w0 = swar::load(p), w1 = swar::load(p + 8);
-            if (((w0 | w1) & HIGHS) == 0) {
-                if ((refused_controls(w0) | refused_controls(w1)) != 0) return nullptr;
-                prev = w1;
-                prev_lead3 = 0;
-                p += 16;
-                continue;
-            }
-        }
-        const std::uint64_t w = swar::load(p);
+// F0 and F4 must lie in its narrower range.
+class Utf8Words {
+public:
+    // Takes the next word of the text; false when it shows an error.
+    bool step(std::uint64_t w) noexcept {
+        namespace swar = cpu::swar;
         const std::uint64_t high = w & HIGHS;
-        const std::uint64_t low = w & LOW7;
+        const std::uint64_t low = w & ~HIGHS;
         const std::uint64_t lead = high & (low + at_least(0xC0));
         const std::uint64_t lead3 = high & (low + at_least(0xE0));
-        if ((lead3 | prev_lead3) == 0) {
+        if ((lead3 | prev_lead3_) == 0) {
             // Characters of one and two bytes only, here and in the word
-            // before (Latin, Greek, Cyrillic, Hebrew, Arabic text).
-            const std::uint64_t error = (lead & ~(low + at_least(0xC2))) | (((lead << 8) | pending) ^ (high & ~lead)) |
+            // before (ASCII, Latin, Greek, Cyrillic, Hebrew, Arabic text).
+            const std::uint64_t error = (lead & ~(low + at_least(0xC2))) | (((lead << 8) | pending_) ^ (high & ~lead)) |
                                         refused_controls(w);
-            if (error != 0) return nullptr;
-            prev = w;
-            pending = lead >> 56;
-            p += 8;
-            continue;
+            prev_ = w;
+            pending_ = lead >> 56;
+            return error == 0;
         }
         const std::uint64_t lead4 = high & (low + at_least(0xF0));
         const std::uint64_t never = (lead & ~(low + at_least(0xC2))) | (high & (low + at_least(0xF5)));
-        const std::uint64_t must_continue = (lead << 8) | (lead3 << 16) | (lead4 << 24) | pending;
+        const std::uint64_t must_continue = (lead << 8) | (lead3 << 16) | (lead4 << 24) | pending_;
         std::uint64_t error = never | (must_continue ^ (high & ~lead)) | refused_controls(w);
-        if (((lead3 << 8) | (prev_lead3 >> 56)) != 0) {
-            const std::uint64_t before = (w << 8) | (prev >> 56);
+        if (((lead3 << 8) | (prev_lead3_ >> 56)) != 0) {
+            const std::uint64_t before = (w << 8) | (prev_ >> 56);
             const std::uint64_t from_a0 = high & (low + at_least(0xA0));
             const std::uint64_t from_90 = high & (low + at_least(0x90));
             error |= (swar::equal_bytes(before, 0xE0) & ~from_a0) | (swar::equal_bytes(before, 0xED) & from_a0) |
                      (swar::equal_bytes(before, 0xF0) & ~from_90) | (swar::equal_bytes(before, 0xF4) & from_90);
         }
-        if (error != 0) return nullptr;
-        prev = w;
-        prev_lead3 = lead3;
-        pending = (lead >> 56) | (lead3 >> 48) | (lead4 >> 40);
+        prev_ = w;
+        prev_lead3_ = lead3;
+        pending_ = (lead >> 56) | (lead3 >> 48) | (lead4 >> 40);
+        return error == 0;
+    }
+
+    // Takes two ASCII words at once; false when they hold a refused byte.
+    bool ascii_pair(std::uint64_t w0, std::uint64_t w1) noexcept {
+        prev_ = w1;
+        prev_lead3_ = 0;
+        return (refused_controls(w0) | refused_controls(w1)) == 0;
+    }
+
+    // No continuation is owed to the next word.
+    bool settled() const noexcept { return pending_ == 0; }
+
+private:
+    // Added to the low seven bits of a byte at or above 0x80, sets its high
+    // bit exactly when the byte is at least `c`.
+    static constexpr std::uint64_t at_least(std::uint8_t c) noexcept {
+        return cpu::swar::splat(static_cast<std::uint8_t>(0x100 - c));
+    }
+
+    std::uint64_t prev_ = 0;        // the previous word
+    std::uint64_t prev_lead3_ = 0;  // its leads of three or four bytes
+    std::uint64_t pending_ = 0;     // continuations its last leads ask of the next word
+};
+
+// Returns where the caller goes on one character at a time, or nullptr when
+// the bytes before that point are not valid text (same contract as the
+// 32-byte blocks below).
+const std::uint8_t* utf8_words(const View& v) noexcept {
+    namespace swar = cpu::swar;
+    const std::uint8_t* p = v.data;
+    const std::uint8_t* const end = v.data + v.size;
+    Utf8Words words;
+    for (; end - p >= 16; p += 16) {
+        const std::uint64_t w0 = swar::load(p), w1 = swar::load(p + 8);
+        // Sixteen ASCII bytes, the common case of text, at once.
+        const bool ok = words.settled() && ((w0 | w1) & HIGHS) == 0 ? words.ascii_pair(w0, w1)
+                                                                      : words.step(w0) && words.step(w1);
+        if (!ok) return nullptr;
+    }
+    if (end - p >= 8) {
+        if (!words.step(swar::load(p))) return nullptr;
         p += 8;
     }
     return back_to_open_sequence(v, p);

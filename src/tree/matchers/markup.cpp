@@ -102,12 +102,24 @@ std::uint16_t xml_needles_portable(const View& v) noexcept {
     const std::uint8_t* const d = v.data;
     std::uint16_t found = 0;
     std::size_t i = 0;
-    for (; i + 8 <= v.size; i += 8) {
+    for (; i + 9 <= v.size; i += 8) {
         const std::uint64_t w = swar::load(d + i);
         std::uint64_t m = swar::maybe_equal_bytes(w, '<') |
                           swar::maybe_equal_bytes(w, static_cast<std::uint8_t>(XML_NEEDLES[TCX_NEEDLE][0])) |
                           swar::maybe_equal_bytes(w, static_cast<std::uint8_t>(XML_NEEDLES[XHTML_NEEDLE][0]));
-        for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + swar::first_byte(m));
+        for (; m != 0; m &= m - 1) {
+            // Most candidates fail on their next byte; only the others are
+            // compared whole.
+            const std::size_t at = i + swar::first_byte(m);
+            const std::uint8_t next = d[at + 1];  // at + 1 < i + 9 <= size
+            const std::uint8_t b = d[at];
+            if (b == '<' ? AFTER_LT[next] != 0
+                         : (b == static_cast<std::uint8_t>(XML_NEEDLES[TCX_NEEDLE][0]) &&
+                            next == static_cast<std::uint8_t>(XML_NEEDLES[TCX_NEEDLE][1])) ||
+                               (b == static_cast<std::uint8_t>(XML_NEEDLES[XHTML_NEEDLE][0]) &&
+                                next == static_cast<std::uint8_t>(XML_NEEDLES[XHTML_NEEDLE][1])))
+                found |= xml_needles_at(v, at);
+        }
     }
     for (; i < v.size; ++i) found |= xml_needles_at(v, i);
     return found;

@@ -61,6 +61,14 @@ std::optional<std::size_t> twins::zip_local_header(const View& v, std::size_t fr
     }
 #endif
     (void)path;
+    // Eight starts at a time: a start is a candidate when "P" stands there.
+    // Loads end at i + 7 <= last < size.
+    for (; i + 7 <= last; i += 8) {
+        for (std::uint64_t m = cpu::swar::maybe_equal_bytes(cpu::swar::load(d + i), 'P'); m != 0; m &= m - 1) {
+            const std::size_t at = i + cpu::swar::first_byte(m);
+            if (d[at] == 'P' && d[at + 1] == 'K' && d[at + 2] == 0x03 && d[at + 3] == 0x04) return at;
+        }
+    }
     for (; i <= last; ++i) {
         if (d[i] == 'P' && d[i + 1] == 'K' && d[i + 2] == 0x03 && d[i + 3] == 0x04) return i;
     }
