@@ -35,14 +35,12 @@
 
 #include "tree/cpu.hpp"
 #include "tree/matchers/encodings.hpp"
-#include "tree/matchers/json.hpp"
-#include "tree/matchers/lines.hpp"
-#include "tree/matchers/markup.hpp"
-#include "tree/matchers/ole.hpp"
+#include "tree/matchers/ole_header.hpp"
 #include "tree/matchers/text.hpp"
+#include "tree/matchers/utf16_text.hpp"
 #include "tree/matchers/vector_twins.hpp"
-#include "tree/matchers/zip.hpp"
-#include "tree/memo.hpp"
+#include "tree/matchers/walk_memo.hpp"
+#include "tree/matchers/zip_entries.hpp"
 #include "tree/mime_type.hpp"
 #include "tree_records.hpp"
 
@@ -147,13 +145,11 @@ std::optional<std::string> reference_utf16(const std::uint8_t* d, std::size_t si
 }
 
 void content_tests(std::string_view text) {
+    namespace t = taxon::utf16_text;
     // Only the answers' absence of faults matters here.
     volatile bool sink = false;
-    sink = sink ^ taxon::detect_json_content(text);
-    sink = sink ^ taxon::detect_csv_content(text);
-    sink = sink ^ taxon::detect_tsv_content(text);
-    sink = sink ^ taxon::detect_srt_content(text);
-    sink = sink ^ taxon::detect_html_content(text);
+    for (auto test : {t::html, t::xml, t::svg, t::json, t::csv, t::tsv, t::srt, t::vtt, t::vcard, t::icalendar, t::rtf})
+        sink = sink ^ test(text);
 }
 
 void zip_walk(taxon::View v) {
@@ -254,7 +250,7 @@ void one_view(const std::uint8_t* data, std::size_t size) {
     utf16_decoding(bare);
     twins_agree(bare);
     const std::string_view raw(reinterpret_cast<const char*>(data), size);
-    check(taxon::utf8(bare) == reference_utf8(raw), "utf8 differs from the byte-by-byte reference");
+    check(taxon::UTF8.matcher(bare) == reference_utf8(raw), "utf8 differs from the byte-by-byte reference");
     if (well_formed_utf8(raw)) content_tests(raw);
 }
 

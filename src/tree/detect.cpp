@@ -1,7 +1,7 @@
 // The walk: from the root, take the first child that accepts the view and go
 // on among its children, until none accepts or a leaf is reached.
 #include "first_level.hpp"
-#include "memo.hpp"
+#include "matchers/walk_memo.hpp"
 #include "mime_type.hpp"
 
 namespace taxon {

@@ -16,7 +16,9 @@ namespace taxon {
 // The walk never hands a matcher more than this many bytes.
 inline constexpr std::size_t READ_LIMIT = 3072;
 
-struct Memo;  // per-walk cache of data derived from the view (memo.hpp)
+// The per-walk cache of values derived from the view. The walk only makes
+// one and hands it on; the matchers define and read it.
+struct Memo;
 
 // A read-only window on the caller's bytes: start and length, nothing owned.
 //

@@ -340,6 +340,8 @@ bool twins::utf8(const View& v, cpu::Path path) noexcept {
     return p != nullptr && utf8_from(v, p);
 }
 
+namespace {
+
 bool utf8(const View& v) noexcept { return twins::utf8(v, cpu::best_path()); }
 
 bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
@@ -347,6 +349,8 @@ bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
 
 bool utf16_be(const View& v) noexcept { return v.starts_with("\xFE\xFF"); }
 bool utf16_le(const View& v) noexcept { return v.starts_with("\xFF\xFE"); }
+
+}  // namespace
 
 // UTF-16 decoding
 

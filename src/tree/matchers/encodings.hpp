@@ -12,11 +12,6 @@ extern const MimeType UTF8_BOM;
 extern const MimeType UTF16_BE;
 extern const MimeType UTF16_LE;
 
-bool utf8(const View& v) noexcept;
-bool utf8_bom(const View& v) noexcept;
-bool utf16_be(const View& v) noexcept;
-bool utf16_le(const View& v) noexcept;
-
 // UTF-16 decoding, for the text formats recognised inside UTF-16 text.
 
 // Room for the UTF-8 text that utf16_to_text makes from a view of at most

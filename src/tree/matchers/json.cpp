@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "../cpu.hpp"
-#include "../memo.hpp"
 #include "text.hpp"
 #include "vector_twins.hpp"
+#include "walk_memo.hpp"
 
 namespace taxon {
 
@@ -125,13 +125,9 @@ namespace {
 // JSON ask about the same view one after another, so every lead key is
 // found in one pass and kept in the walk's memo.
 bool has_lead_key(const View& v, std::size_t k) noexcept {
-    Memo* memo = v.memo;
-    if (memo != nullptr) {
-        if (!memo->json_lead_keys.holds(v)) {
-            memo->json_lead_keys.value = twins::json_lead_keys(v, cpu::best_path());
-            memo->json_lead_keys.tie(v);
-        }
-        return (memo->json_lead_keys.value >> k) & 1u;
+    if (v.memo != nullptr) {
+        const auto find_all = [&v](std::uint8_t& found) noexcept { found = twins::json_lead_keys(v, cpu::best_path()); };
+        return (once(v.memo->json_lead_keys, v, find_all) >> k) & 1u;
     }
     return text::contains(v, LEAD_KEYS[k]);
 }
@@ -236,6 +232,8 @@ bool twins::json(const View& v, cpu::Path path) noexcept {
     return brackets == 0 && braces == 0;
 }
 
+namespace {
+
 bool json(const View& v) noexcept { return twins::json(v, cpu::best_path()); }
 
 // The keys are looked for before the value is scanned: most JSON lacks them,
@@ -266,50 +264,7 @@ bool gltf(const View& v) noexcept {
     return has_keys(v, GLTF_LEAD, GLTF_KEYS) && json(v);
 }
 
-// JSON over decoded UTF-16 text -------------------------------------------
-}  // namespace taxon
-
-#include "../unicode/unicode.hpp"
-
-namespace taxon {
-
-// The bracket balance of `json`, counted in characters: the window is the
-// first 512 characters from the opening bracket or brace, and characters
-// outside ASCII have no effect. As in `json`, a backslash outside a string
-// ends the scan with no match, and a window that fills up before the text
-// ends matches unless a count went negative.
-bool detect_json_content(std::string_view text) noexcept {
-    text = unicode::skip_white_space(text);
-    if (text.empty() || (text[0] != '[' && text[0] != '{')) return false;
-    bool in_string = false, escaped = false;
-    std::int32_t brackets = 0, braces = 0;
-    std::size_t budget = 512;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (budget == 0) return true;  // no count went negative within the window
-        char32_t cp;
-        i += unicode::read_char(text, i, cp);
-        --budget;
-        if (escaped) {
-            escaped = false;
-            continue;
-        }
-        switch (cp) {
-            case '"': in_string = !in_string; break;
-            case '\\':
-                if (!in_string) return false;
-                escaped = true;
-                break;
-            case '[': brackets += !in_string; break;
-            case ']': brackets -= !in_string; break;
-            case '{': braces += !in_string; break;
-            case '}': braces -= !in_string; break;
-            default: break;
-        }
-        if (brackets < 0 || braces < 0) return false;
-    }
-    return brackets == 0 && braces == 0;
-}
+}  // namespace
 
 // Records
 

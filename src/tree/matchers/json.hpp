@@ -11,13 +11,4 @@ extern const MimeType NDJSON;
 extern const MimeType HAR;
 extern const MimeType GLTF;
 
-bool json(const View& v) noexcept;
-bool geojson(const View& v) noexcept;
-bool ndjson(const View& v) noexcept;
-bool har(const View& v) noexcept;
-bool gltf(const View& v) noexcept;
-
-// The JSON test over text decoded from UTF-16 (well-formed UTF-8).
-bool detect_json_content(std::string_view text) noexcept;
-
 }  // namespace taxon

@@ -39,8 +39,6 @@ bool delimited(const View& v, std::uint8_t delimiter) noexcept {
     return true;
 }
 
-}  // namespace
-
 bool csv_format(const View& v) noexcept { return delimited(v, ','); }
 bool tsv(const View& v) noexcept { return delimited(v, '\t'); }
 
@@ -72,73 +70,7 @@ bool warc(const View& v) noexcept { return v.starts_with("WARC/1.0") || v.starts
 
 bool m3u(const View& v) noexcept { return v.starts_with("#EXTM3U"); }
 
-// CSV, TSV and SubRip over decoded UTF-16 text -----------------------------
-}  // namespace taxon
-
-#include <algorithm>
-
-#include "../unicode/unicode.hpp"
-
-namespace taxon {
-
-namespace {
-// Text lines: cut at each "\n", with a "\r" right before it removed too. A
-// final "\n" opens no further line, and a last line without "\n" keeps its
-// trailing "\r". The delimiters and line ends are ASCII, so counting bytes
-// counts characters.
-class TextLines {
-public:
-    explicit TextLines(std::string_view text) noexcept : rest_(text) {}
-
-    bool next(std::string_view& line) noexcept {
-        if (done_ || rest_.empty()) return false;
-        const std::size_t nl = rest_.find('\n');
-        if (nl == std::string_view::npos) {
-            line = rest_;
-            done_ = true;
-            return true;
-        }
-        line = rest_.substr(0, nl > 0 && rest_[nl - 1] == '\r' ? nl - 1 : nl);
-        rest_.remove_prefix(nl + 1);
-        return true;
-    }
-
-private:
-    std::string_view rest_;
-    bool done_ = false;
-};
-
-// The same number of delimiters, at least one, on each of the first five
-// text lines (two at least), none of them empty.
-bool delimited_text(std::string_view text, char delimiter) noexcept {
-    TextLines lines(text);
-    std::string_view first, line;
-    // A second line must exist before anything is counted.
-    if (!lines.next(first) || first.empty() || !lines.next(line)) return false;
-    const auto count = std::count(first.begin(), first.end(), delimiter);
-    if (count == 0) return false;
-    int kept = 2;
-    for (;;) {
-        if (line.empty() || std::count(line.begin(), line.end(), delimiter) != count) return false;
-        if (kept == 5 || !lines.next(line)) return true;
-        ++kept;
-    }
-}
 }  // namespace
-
-bool detect_csv_content(std::string_view text) noexcept { return delimited_text(text, ','); }
-bool detect_tsv_content(std::string_view text) noexcept { return delimited_text(text, '\t'); }
-
-// Cue "1" on the first line after any Unicode white space, and a timing
-// line holding " --> " right after it.
-bool detect_srt_content(std::string_view text) noexcept {
-    text = unicode::skip_white_space(text);
-    if (!text.starts_with("1\n") && !text.starts_with("1\r\n")) return false;
-    TextLines lines(text);
-    std::string_view line;
-    lines.next(line);  // the cue number
-    return lines.next(line) && line.find(" --> ") != std::string_view::npos;
-}
 
 // Records
 

@@ -5,9 +5,9 @@
 #include <iterator>
 
 #include "../cpu.hpp"
-#include "../memo.hpp"
 #include "text.hpp"
 #include "vector_twins.hpp"
+#include "walk_memo.hpp"
 
 namespace taxon {
 
@@ -194,21 +194,15 @@ namespace {
 // asks about the same view, so all needles are found in one pass and kept
 // in the walk's memo.
 bool has_xml_needle(const View& v, std::size_t k) noexcept {
-    Memo* memo = v.memo;
-    if (memo != nullptr) {
-        if (!memo->xml_needles.holds(v)) {
-            memo->xml_needles.value = twins::xml_needles(v, cpu::best_path());
-            memo->xml_needles.tie(v);
-        }
-        return (memo->xml_needles.value >> k) & 1u;
+    if (v.memo != nullptr) {
+        const auto find_all = [&v](std::uint16_t& found) noexcept { found = twins::xml_needles(v, cpu::best_path()); };
+        return (once(v.memo->xml_needles, v, find_all) >> k) & 1u;
     }
     return text::contains(v, XML_NEEDLES[k]);
 }
 
 // An XML document that holds needle `k` anywhere.
 bool xml_with(const View& v, std::size_t k) noexcept { return xml_declaration(v) && has_xml_needle(v, k); }
-
-}  // namespace
 
 bool html(const View& v) noexcept {
     const View body = text::skip_space(v);
@@ -248,46 +242,7 @@ bool xfdf(const View& v) noexcept { return xml_with(v, 11); }
 bool owl2(const View& v) noexcept { return xml_with(v, 12); }
 bool xhtml(const View& v) noexcept { return xml_with(v, 13); }
 
-// HTML over decoded UTF-16 text -------------------------------------------
-}  // namespace taxon
-
-#include "../unicode/unicode.hpp"
-
-namespace taxon {
-
-namespace {
-// The opening tags of the HTML test, in the order tried, upper case.
-constexpr std::string_view HTML_TAGS_UPPER[] = {
-    "<!DOCTYPE HTML", "<HTML", "<HEAD", "<SCRIPT", "<IFRAME", "<H1", "<DIV", "<FONT",
-    "<TABLE", "<A", "<STYLE", "<TITLE", "<B", "<BODY", "<BR", "<P",
-};
-
-// The character at character position `n` of the text, if it has one.
-bool nth_char(std::string_view text, std::size_t n, char32_t& cp) noexcept {
-    std::size_t i = 0;
-    for (;;) {
-        if (i >= text.size()) return false;
-        i += unicode::read_char(text, i, cp);
-        if (n-- == 0) return true;
-    }
-}
 }  // namespace
-
-// Unlike `html`, nothing is skipped before the tag, letters compare after
-// full Unicode upper-casing, and a tab or line feed may follow the tag too.
-// The character after the tag is looked up by its position in the text
-// itself, so a character whose upper case is longer (U+FB05 to "ST") shifts
-// what is found there.
-bool detect_html_content(std::string_view text) noexcept {
-    if (text.empty() || text[0] != '<') return false;  // nothing else upper-cases to '<'
-    for (const std::string_view tag : HTML_TAGS_UPPER) {
-        if (text.size() <= tag.size() || !unicode::upper_starts_with(text, tag)) continue;
-        char32_t next;
-        if (!nth_char(text, tag.size(), next) || next == '\t' || next == '\n' || next == ' ' || next == '>')
-            return true;
-    }
-    return false;
-}
 
 // Records
 

@@ -23,25 +23,4 @@ extern const MimeType XFDF;
 extern const MimeType OWL2;
 extern const MimeType XHTML;
 
-bool html(const View& v) noexcept;
-bool xml(const View& v) noexcept;
-bool svg(const View& v) noexcept;
-bool rss(const View& v) noexcept;
-bool atom(const View& v) noexcept;
-bool x3d(const View& v) noexcept;
-bool kml(const View& v) noexcept;
-bool xliff(const View& v) noexcept;
-bool collada(const View& v) noexcept;
-bool gml(const View& v) noexcept;
-bool gpx(const View& v) noexcept;
-bool tcx(const View& v) noexcept;
-bool amf(const View& v) noexcept;
-bool threemf(const View& v) noexcept;
-bool xfdf(const View& v) noexcept;
-bool owl2(const View& v) noexcept;
-bool xhtml(const View& v) noexcept;
-
-// The HTML test over text decoded from UTF-16 (well-formed UTF-8).
-bool detect_html_content(std::string_view text) noexcept;
-
 }  // namespace taxon

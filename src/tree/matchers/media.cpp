@@ -67,8 +67,6 @@ bool ogg_packet_is_any(const View& v, std::initializer_list<std::string_view> he
     return false;
 }
 
-}  // namespace
-
 bool mp4_precise(const View& v) noexcept {
     if (!has_ftyp(v)) return false;
     const std::uint32_t box_size = v.be32(0);
@@ -81,9 +79,9 @@ bool three_gpp2(const View& v) noexcept { return major_brand_family(v, "3g2", "4
 bool amp4(const View& v) noexcept { return major_brand_is(v, {"M4A "}); }
 bool m4v(const View& v) noexcept { return major_brand_is(v, {"M4V "}); }
 bool heic(const View& v) noexcept { return major_brand_is(v, {"heic", "heix"}); }
-bool heic_sequence(const View& v) noexcept { return major_brand_is(v, {"hevc"}); }
+bool heic_seq(const View& v) noexcept { return major_brand_is(v, {"hevc"}); }
 bool heif(const View& v) noexcept { return major_brand_is(v, {"mif1"}); }
-bool heif_sequence(const View& v) noexcept { return major_brand_is(v, {"msf1"}); }
+bool heif_seq(const View& v) noexcept { return major_brand_is(v, {"msf1"}); }
 bool mj2(const View& v) noexcept { return major_brand_is(v, {"mj2s", "mjp2"}); }
 bool dvb(const View& v) noexcept { return major_brand_is(v, {"dvb1"}); }
 bool quicktime(const View& v) noexcept { return major_brand_is(v, {"qt  "}); }
@@ -121,6 +119,8 @@ bool aac(const View& v) noexcept {
     return v.size >= 2 && v[0] == 0xFF && (v[1] == 0xF1 || v[1] == 0xF9);
 }
 
+}  // namespace
+
 // Records
 
 namespace {
@@ -142,9 +142,9 @@ constinit const MimeType THREE_GPP2{"video/3gpp2", THREE_GPP2_MIME_ALIASES, ".3g
 constinit const MimeType AMP4{"audio/mp4", AMP4_MIME_ALIASES, ".mp4", {}, amp4, {}};
 constinit const MimeType M4V{"video/x-m4v", {}, ".m4v", {}, m4v, {}};
 constinit const MimeType HEIC{"image/heic", {}, ".heic", {}, heic, {}};
-constinit const MimeType HEIC_SEQ{"image/heic-sequence", {}, ".heic", {}, heic_sequence, {}};
+constinit const MimeType HEIC_SEQ{"image/heic-sequence", {}, ".heic", {}, heic_seq, {}};
 constinit const MimeType HEIF{"image/heif", {}, ".heif", {}, heif, {}};
-constinit const MimeType HEIF_SEQ{"image/heif-sequence", {}, ".heif", {}, heif_sequence, {}};
+constinit const MimeType HEIF_SEQ{"image/heif-sequence", {}, ".heif", {}, heif_seq, {}};
 constinit const MimeType MJ2{"video/mj2", {}, ".mj2", {}, mj2, {}};
 constinit const MimeType DVB{"video/vnd.dvb.file", {}, ".dvb", {}, dvb, {}};
 constinit const MimeType QUICKTIME{"video/quicktime", {}, ".mov", {}, quicktime, {}};

@@ -1,5 +1,6 @@
 // OLE compound files and the formats stored in them.
 #include "ole.hpp"
+#include "ole_header.hpp"
 
 #include <cstdint>
 #include <initializer_list>
@@ -78,12 +79,14 @@ std::optional<std::size_t> ole_root_entry(const View& v) noexcept {
     return static_cast<std::size_t>(root);
 }
 
+namespace {
+
 bool ole(const View& v) noexcept { return v.starts_with(SIGNATURE); }
 
 bool msi(const View& v) noexcept { return root_clsid_is_any(v, {MSI_CLSID}); }
 bool aaf(const View& v) noexcept { return root_clsid_is_any(v, {AAF_CLSID}); }
 bool msg(const View& v) noexcept { return root_clsid_is_any(v, {MSG_CLSID}); }
-bool pub_format(const View& v) noexcept { return root_clsid_is_any(v, {PUB_CLSID}); }
+bool pub(const View& v) noexcept { return root_clsid_is_any(v, {PUB_CLSID}); }
 bool doc(const View& v) noexcept { return root_clsid_is_any(v, {DOC_CLSID_97, DOC_CLSID_6, DOC_CLSID_PICTURE}); }
 bool onenote(const View& v) noexcept { return root_clsid_is_any(v, {ONENOTE_CLSID}); }
 
@@ -116,6 +119,8 @@ bool ppt(const View& v) noexcept {
     return area.find(PPT_STREAM_NAME) != std::string_view::npos;
 }
 
+}  // namespace
+
 // Records
 
 namespace {
@@ -128,7 +133,7 @@ constinit const MimeType MSI{"application/x-ms-installer", {}, ".msi", {}, msi, 
 constinit const MimeType AAF{"application/octet-stream", {}, ".aaf", {}, aaf, {}};
 constinit const MimeType MSG{"application/vnd.ms-outlook", {}, ".msg", {}, msg, {}};
 constinit const MimeType XLS{"application/vnd.ms-excel", {}, ".xls", {}, xls, {}};
-constinit const MimeType PUB{"application/vnd.ms-publisher", {}, ".pub", {}, pub_format, {}};
+constinit const MimeType PUB{"application/vnd.ms-publisher", {}, ".pub", {}, pub, {}};
 constinit const MimeType PPT{"application/vnd.ms-powerpoint", {}, ".ppt", {}, ppt, {}};
 constinit const MimeType DOC{"application/msword", {}, ".doc", {}, doc, {}};
 constinit const MimeType ONENOTE{"application/onenote", {}, ".one", {}, onenote, {}};

@@ -110,6 +110,8 @@ bool twins::js_keyword(const View& window, cpu::Path path) noexcept {
     return false;
 }
 
+namespace {
+
 bool php(const View& v) noexcept {
     if (v.starts_with("<?php")) return true;
     return v.size >= 3 && v[0] == '<' && v[1] == '?' && (v[2] == '\n' || v[2] == '\r' || v[2] == ' ');
@@ -154,6 +156,8 @@ bool tcl(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env tclsh", "#!/usr/bin/tclsh", "#!tclsh"};
     return opens_with(v, OPENINGS);
 }
+
+}  // namespace
 
 // Records
 

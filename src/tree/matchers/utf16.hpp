@@ -28,27 +28,4 @@ extern const MimeType ICALENDAR_UTF16_LE;
 extern const MimeType RTF_UTF16_BE;
 extern const MimeType RTF_UTF16_LE;
 
-bool html_utf16_be(const View& v) noexcept;
-bool html_utf16_le(const View& v) noexcept;
-bool xml_utf16_be(const View& v) noexcept;
-bool xml_utf16_le(const View& v) noexcept;
-bool svg_utf16_be(const View& v) noexcept;
-bool svg_utf16_le(const View& v) noexcept;
-bool json_utf16_be(const View& v) noexcept;
-bool json_utf16_le(const View& v) noexcept;
-bool csv_utf16_be(const View& v) noexcept;
-bool csv_utf16_le(const View& v) noexcept;
-bool tsv_utf16_be(const View& v) noexcept;
-bool tsv_utf16_le(const View& v) noexcept;
-bool srt_utf16_be(const View& v) noexcept;
-bool srt_utf16_le(const View& v) noexcept;
-bool vtt_utf16_be(const View& v) noexcept;
-bool vtt_utf16_le(const View& v) noexcept;
-bool vcard_utf16_be(const View& v) noexcept;
-bool vcard_utf16_le(const View& v) noexcept;
-bool icalendar_utf16_be(const View& v) noexcept;
-bool icalendar_utf16_le(const View& v) noexcept;
-bool rtf_utf16_be(const View& v) noexcept;
-bool rtf_utf16_le(const View& v) noexcept;
-
 }  // namespace taxon

@@ -1,13 +1,14 @@
 // ZIP archives and the packages built on them.
 #include "zip.hpp"
+#include "zip_entries.hpp"
 
 #include <cstring>
 #include <initializer_list>
 
 #include "../cpu.hpp"
-#include "../memo.hpp"
 #include "text.hpp"
 #include "vector_twins.hpp"
+#include "walk_memo.hpp"
 
 namespace taxon {
 
@@ -118,23 +119,30 @@ std::optional<std::string_view> ZipIterator::next() noexcept {
     return std::string_view(reinterpret_cast<const char*>(view.data + name_at), name_length);
 }
 
+namespace {
+
+// The first entry names of `v`, walked once per walk and kept in the walk's
+// memo (into `scratch` when there is no memo).
 const ZipEntryNames& zip_entry_names(const View& v, ZipEntryNames& scratch) noexcept {
-    Memo* memo = v.memo;
-    if (memo != nullptr && memo->zip_names.holds(v)) return memo->zip_names.value;
-    ZipEntryNames& names = memo != nullptr ? memo->zip_names.value : scratch;
-    ZipIterator entries{v};
-    names.count = 0;
-    while (names.count < ZipEntryNames::LIMIT) {
-        const std::optional<std::string_view> name = entries.next();
-        if (!name) break;
-        names.at[names.count] = static_cast<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(name->data()) - v.data);
-        names.size[names.count] = static_cast<std::uint32_t>(name->size());
-        ++names.count;
-    }
-    if (memo != nullptr) memo->zip_names.tie(v);
-    return names;
+    const auto walk = [&v](ZipEntryNames& names) noexcept {
+        ZipIterator entries{v};
+        names.count = 0;
+        while (names.count < ZipEntryNames::LIMIT) {
+            const std::optional<std::string_view> name = entries.next();
+            if (!name) break;
+            names.at[names.count] = static_cast<std::uint32_t>(reinterpret_cast<const std::uint8_t*>(name->data()) - v.data);
+            names.size[names.count] = static_cast<std::uint32_t>(name->size());
+            ++names.count;
+        }
+    };
+    if (v.memo != nullptr) return once(v.memo->zip_names, v, walk);
+    walk(scratch);
+    return scratch;
 }
 
+// The Office Open XML probe shared by docx, xlsx, pptx and vsdx: the first
+// entry lies under `prefix`, or is one of the package's own bookkeeping
+// names and an entry under `prefix` follows within the first 100 entries.
 bool msoxml(const View& v, std::string_view prefix) noexcept {
     ZipEntryNames scratch;
     const ZipEntryNames& entries = zip_entry_names(v, scratch);
@@ -195,7 +203,7 @@ bool odp(const View& v) noexcept { return opendocument(v, ODP); }
 bool otp(const View& v) noexcept { return opendocument(v, OTP); }
 bool odg(const View& v) noexcept { return opendocument(v, ODG); }
 bool otg(const View& v) noexcept { return opendocument(v, OTG); }
-bool odf_format(const View& v) noexcept { return opendocument(v, ODF); }
+bool odf(const View& v) noexcept { return opendocument(v, ODF); }
 bool odc(const View& v) noexcept { return opendocument(v, ODC); }
 bool sxc(const View& v) noexcept { return opendocument(v, SXC); }
 
@@ -207,6 +215,8 @@ bool kmz(const View& v) noexcept {
     }
     return false;
 }
+
+}  // namespace
 
 // Records
 
@@ -247,7 +257,7 @@ constinit const MimeType ODP{"application/vnd.oasis.opendocument.presentation", 
 constinit const MimeType OTP{"application/vnd.oasis.opendocument.presentation-template", OTP_MIME_ALIASES, ".otp", {}, otp, {}};
 constinit const MimeType ODG{"application/vnd.oasis.opendocument.graphics", ODG_MIME_ALIASES, ".odg", {}, odg, ODG_CHILDREN};
 constinit const MimeType OTG{"application/vnd.oasis.opendocument.graphics-template", OTG_MIME_ALIASES, ".otg", {}, otg, {}};
-constinit const MimeType ODF{"application/vnd.oasis.opendocument.formula", ODF_MIME_ALIASES, ".odf", {}, odf_format, {}};
+constinit const MimeType ODF{"application/vnd.oasis.opendocument.formula", ODF_MIME_ALIASES, ".odf", {}, odf, {}};
 constinit const MimeType ODC{"application/vnd.oasis.opendocument.chart", ODC_MIME_ALIASES, ".odc", {}, odc, {}};
 constinit const MimeType SXC{"application/vnd.sun.xml.calc", {}, ".sxc", {}, sxc, {}};
 constinit const MimeType KMZ{"application/vnd.google-earth.kmz", {}, ".kmz", {}, kmz, {}};
