@@ -13,6 +13,7 @@ import shutil
 import sqlite3
 import struct
 import subprocess
+import sys
 import tarfile
 import zipfile
 
@@ -284,16 +285,25 @@ def test_chrome_extension_around_a_zip():
     assert taxon.detect_mime(data) == "application/x-chrome-extension"
 
 
+MODULE_FORMAT = {"linux": "application/x-sharedlib", "darwin": "application/x-mach-binary",
+                 "win32": "application/vnd.microsoft.portable-executable"}
+
+
 def test_this_module_is_a_shared_object():
+    if sys.platform not in MODULE_FORMAT:
+        pytest.skip(f"no expected format for {sys.platform}")
     with open(taxon.__file__, "rb") as f:
-        assert taxon.detect_mime(f.read()) == "application/x-sharedlib"
+        assert taxon.detect_mime(f.read()) == MODULE_FORMAT[sys.platform]
 
 
 @pytest.mark.parametrize("flags, mime", [(["-c"], "application/x-object"), (["-no-pie"], "application/x-executable")])
 def test_compiled_elf(tmp_path, flags, mime):
     (tmp_path / "m.c").write_text("int main(void) { return 0; }\n")
     run("cc", *flags, "-o", "m.out", "m.c", cwd=tmp_path)
-    assert taxon.detect_mime((tmp_path / "m.out").read_bytes()) == mime
+    data = (tmp_path / "m.out").read_bytes()
+    if data[:4] != b"\x7fELF":
+        pytest.skip("cc makes no ELF files on this platform")
+    assert taxon.detect_mime(data) == mime
 
 
 @pytest.mark.parametrize("tool, args, made, mime", [
