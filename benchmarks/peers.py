@@ -20,7 +20,6 @@ reported as missing.
 import argparse
 import gzip
 import hashlib
-import io
 import itertools
 import os
 import platform
@@ -36,6 +35,7 @@ import taxon
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests"))
+from builders import real_zip, unclaimed, utf16  # noqa: E402
 from samples import EXPECTED, SAMPLES  # noqa: E402
 
 LIMIT = 3072
@@ -232,22 +232,12 @@ def xml_of(size, rng):
 def rtf_utf16(big_endian):
     text = r"{\rtf1\ansi\deff0 {\fonttbl {\f0 Times;}}\f0\fs24 " + "Hello world, plain text. " * 200
     units = text[: LIMIT // 2 - 1]  # the mark and 1535 units fill the window
-    return b"\xfe\xff" + units.encode("utf-16-be") if big_endian else b"\xff\xfe" + units.encode("utf-16-le")
+    return utf16(units, "be" if big_endian else "le")
 
 
 def small_zip():
     """A real archive of one text file, as zipfile writes it."""
-    out = io.BytesIO()
-    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as archive:
-        archive.writestr(zipfile.ZipInfo("notes/readme.txt", (2024, 1, 1, 0, 0, 0)), b"hello, world\n" * 40)
-    return out.getvalue()
-
-
-def random_bytes(size, rng):
-    while True:
-        data = bytes(rng.getrandbits(8) for _ in range(size))
-        if taxon.detect_mime(data) == "application/octet-stream":
-            return data
+    return real_zip(("notes/readme.txt", b"hello, world\n" * 40), compression=zipfile.ZIP_DEFLATED)
 
 
 def figure_cases(seed):
@@ -260,7 +250,7 @@ def figure_cases(seed):
                    ("ELF", SAMPLES["ELF_LIB"])]
     for name, data in signatures:
         cases.append((f"signature {name}", data, lambda t, u: t <= 3 * u, "<= 3 x len(b)"))
-    cases.append(("3072 random bytes", random_bytes(LIMIT, rng), lambda t, u: t <= 10 * u, "<= 10 x len(b)"))
+    cases.append(("3072 random bytes", unclaimed(LIMIT, rng), lambda t, u: t <= 10 * u, "<= 10 x len(b)"))
     plain = text_of(LIMIT, rng)
     cases.append(("3072 B UTF-8 plain text", plain, lambda t, u: t <= 1000, "<= 1000 ns"))
     for label, make in (("CSV", csv_of), ("JSON", json_of), ("HTML", html_of), ("XML", xml_of)):

@@ -14,31 +14,24 @@ import gzip
 import random
 import struct
 import timeit
+import sys
 import zlib
+from pathlib import Path
 
 import taxon
 
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
+from builders import png, png_chunk, unclaimed  # noqa: E402
 
-def png():
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+def png_image():
     rows = b"".join(b"\0" + bytes(range(48)) for _ in range(16))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 16, 16, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+    return png(png_chunk(b"IDAT", zlib.compress(rows)), width=16, height=16)
 
 
 def jpeg():
     app0 = b"\xff\xe0" + struct.pack(">H", 16) + b"JFIF\0\x01\x01\0\0\x01\0\x01\0\0"
     return b"\xff\xd8" + app0 + bytes(range(256)) * 8 + b"\xff\xd9"
-
-
-def unclaimed(size=3072):
-    """Random bytes that no first-level type accepts."""
-    rng = random.Random(3072)
-    while True:
-        data = bytes(rng.getrandbits(8) for _ in range(size))
-        if taxon.detect_mime(data) == "application/octet-stream":
-            return data
 
 
 def main():
@@ -49,10 +42,10 @@ def main():
 
     samples = [
         ("xpm (first)", b"/* XPM */\nstatic char *x[] = {};\n"),
-        ("png", png()),
+        ("png", png_image()),
         ("jpeg", jpeg()),
         ("gzip", gzip.compress(b"hello, world\n" * 200)),
-        ("random 3072", unclaimed()),
+        ("random 3072", unclaimed(3072, random.Random(3072))),
     ]
 
     def best(stmt, data):

@@ -24,6 +24,8 @@ import tarfile
 import zipfile
 
 HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "tests"))
+from builders import ebml, ogg_page, utf16  # noqa: E402
 # The matchers target gets the families whose matchers parse structure.
 TARGETS = {
     "detect": lambda name: True,
@@ -64,16 +66,6 @@ def ftyp(major, *compatible):
     return struct.pack(">I", len(body) + 4) + body + b"\0\0\0\x08free"
 
 
-def ebml(doctype):
-    element = b"\x42\x86\x81\x01\x42\x82" + bytes([0x80 | len(doctype)]) + doctype + b"\x42\x87\x81\x04"
-    return b"\x1a\x45\xdf\xa3" + bytes([0x80 | len(element)]) + element
-
-
-def ogg_page(packet):
-    header = b"OggS\0\x02" + bytes(8) + b"\x01\0\0\0" + bytes(8) + b"\x01" + bytes([len(packet)])
-    return header + packet
-
-
 def tar_header():
     out = io.BytesIO()
     with tarfile.open(fileobj=out, mode="w", format=tarfile.USTAR_FORMAT) as archive:
@@ -86,10 +78,6 @@ def tar_header():
 def elf(e_type):
     ident = b"\x7fELF\x02\x01\x01" + bytes(9)
     return ident + struct.pack("<HHI", e_type, 0x3E, 1) + bytes(48)
-
-
-def utf16(text, big_endian):
-    return (b"\xfe\xff" + text.encode("utf-16-be")) if big_endian else (b"\xff\xfe" + text.encode("utf-16-le"))
 
 
 TEXTS = {
@@ -150,10 +138,11 @@ def seeds():
     # ISO base media, EBML, Ogg, RIFF and other media.
     for brand in (b"isom", b"avif", b"heic", b"mif1", b"3gp4", b"M4V ", b"qt  "):
         s["ftyp-" + brand.decode().strip()] = ftyp(brand, b"isom")
-    s["webm"], s["mkv"] = ebml(b"webm"), ebml(b"matroska")
-    s["ogg-opus"] = ogg_page(b"OpusHead\x01\x02" + bytes(9))
-    s["ogg-vorbis"] = ogg_page(b"\x01vorbis" + bytes(22))
-    s["ogg-theora"] = ogg_page(b"\x80theora" + bytes(34))
+    short = {"before": b"\x42\x86\x81\x01", "after": b"\x42\x87\x81\x04"}  # EBMLVersion, DocTypeVersion
+    s["webm"], s["mkv"] = ebml(b"webm", **short), ebml(b"matroska", **short)
+    s["ogg-opus"] = ogg_page(b"OpusHead\x01\x02" + bytes(9), None)
+    s["ogg-vorbis"] = ogg_page(b"\x01vorbis" + bytes(22), None)
+    s["ogg-theora"] = ogg_page(b"\x80theora" + bytes(34), None)
     s["wav"] = b"RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0"
     s["avi"] = b"RIFF\x24\0\0\0AVI LIST" + bytes(8)
     s["webp"] = b"RIFF\x1a\0\0\0WEBPVP8 " + bytes(14)
@@ -205,13 +194,12 @@ def seeds():
         s["text-" + name] = text.encode()
     s["text-bom"] = b"\xef\xbb\xbf" + TEXTS["plain"].encode()
     for name in UTF16_TEXTS:
-        s[f"utf16be-{name}"] = utf16(TEXTS[name], True)
-        s[f"utf16le-{name}"] = utf16(TEXTS[name], False)
+        s[f"utf16be-{name}"] = utf16(TEXTS[name], "be")
+        s[f"utf16le-{name}"] = utf16(TEXTS[name], "le")
     return s
 
 
 def write_samples(folder):
-    sys.path.insert(0, str(HERE.parent / "tests"))
     from samples import SAMPLES
 
     folder = pathlib.Path(folder)

@@ -7,7 +7,9 @@ the walk with these buffers.
 """
 import random
 import struct
-import tarfile
+
+from builders import (compound_file, ebml, elf, ftyp, guid, mimetype_package, ogg_page, png,
+                      png_chunk, tar_header, utf16, zip_of)
 
 # Every record of the tree: the root, 107 first-level types, and below them.
 EXPECTED = {
@@ -231,95 +233,8 @@ EXPECTED = {
 RECORDS = tuple(EXPECTED)
 
 
-# Builders -------------------------------------------------------------------
-
-def zip_entry(name, data=b"", extra=b""):
-    """A stored ZIP local file header followed by its data."""
-    name = name.encode()
-    header = struct.pack("<4sHHHHHIIIHH", b"PK\x03\x04", 10, 0, 0, 0, 0, 0,
-                         len(data), len(data), len(name), len(extra))
-    return header + name + extra + data
-
-
-def zip_of(*names):
-    return b"".join(zip_entry(n, b"x") for n in names) + b"PK\x05\x06" + bytes(18)
-
-
-def mimetype_package(mime):
-    """An OpenDocument-style package: a stored first entry "mimetype" holding `mime`."""
-    return zip_entry("mimetype", mime.encode()) + zip_entry("content.xml", b"<x/>")
-
-
-CFB_SIGNATURE = b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"
-
-
-def compound_file(clsid=bytes(16)):
-    """A version-3 compound file: 512-byte header, directory at sector 0, root entry with `clsid`."""
-    header = bytearray(512)
-    header[0:8] = CFB_SIGNATURE
-    header[24:28] = b"\x3e\x00\x03\x00"          # minor 0x3E, major 3
-    header[28:34] = b"\xfe\xff\x09\x00\x06\x00"  # byte order, sector and mini-sector shift
-    struct.pack_into("<I", header, 48, 0)        # first directory sector
-    entry = bytearray(128)
-    name = "Root Entry".encode("utf-16-le") + b"\0\0"
-    entry[0:len(name)] = name
-    struct.pack_into("<H", entry, 64, len(name))
-    entry[66] = 5                                # root storage
-    entry[80:96] = clsid
-    return bytes(header) + bytes(entry) + bytes(384)
-
-
-def guid(text):
-    """The on-disk bytes of a GUID given as 8-4-4-4-12 hex."""
-    a, b, c, d, e = text.split("-")
-    return struct.pack("<IHH", int(a, 16), int(b, 16), int(c, 16)) + bytes.fromhex(d + e)
-
-
-def ftyp(brand, size=24):
-    return struct.pack(">I", size) + b"ftyp" + brand + b"\0\0\x02\0" + brand + b"mp41"[: size - 20]
-
-
-def ebml(doctype):
-    body = (b"\x42\x86\x81\x01\x42\xf7\x81\x01\x42\xf2\x81\x04\x42\xf3\x81\x08"
-            + b"\x42\x82" + bytes([0x80 | len(doctype)]) + doctype
-            + b"\x42\x87\x81\x04\x42\x85\x81\x02")
-    return b"\x1a\x45\xdf\xa3" + bytes([0x80 | len(body)]) + body
-
-
-def ogg_page(packet):
-    header = b"OggS\x00\x02" + bytes(8) + b"\x01\x00\x00\x00" + bytes(8) + b"\x01" + bytes([len(packet)])
-    return header + packet
-
-
-def elf(e_type, big_endian=False):
-    ident = b"\x7fELF" + (b"\x02\x02\x01" if big_endian else b"\x02\x01\x01") + bytes(9)
-    order = ">" if big_endian else "<"
-    return ident + struct.pack(order + "HHI", e_type, 0x3E, 1) + bytes(40)
-
-
-def png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + b"\0\0\0\0"
-
-
-PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
-IHDR = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 6, 0, 0, 0))
-
-
 def jpeg2000(brand):
     return b"\0\0\0\x0cjP  \r\n\x87\n" + b"\0\0\0\x14ftyp" + brand + b"\0\0\0\0" + brand
-
-
-def tar_header(name="hello.txt"):
-    info = tarfile.TarInfo(name)
-    info.size = 0
-    info.mtime = 0
-    return info.tobuf(format=tarfile.USTAR_FORMAT)
-
-
-def utf16(text, big_endian):
-    if big_endian:
-        return b"\xfe\xff" + text.encode("utf-16-be")
-    return b"\xff\xfe" + text.encode("utf-16-le")
 
 
 def xml_doc(root):
@@ -355,8 +270,8 @@ def _samples():
     s["PGM"] = b"P5\n1 1\n255\n\x00"
     s["PPM"] = b"P6\n1 1\n255\n\x00\x00\x00"
     s["PAM"] = b"P7\nWIDTH 1\nHEIGHT 1\nDEPTH 1\nMAXVAL 255\nTUPLTYPE GRAYSCALE\nENDHDR\n\x00"
-    s["PNG"] = PNG_SIGNATURE + IHDR + png_chunk(b"IEND", b"")
-    s["APNG"] = PNG_SIGNATURE + IHDR + png_chunk(b"acTL", struct.pack(">II", 1, 0)) + png_chunk(b"IEND", b"")
+    s["PNG"] = png()
+    s["APNG"] = png(png_chunk(b"acTL", struct.pack(">II", 1, 0)))
     s["JPG"] = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xd9"
     s["JXL"] = b"\xff\x0a\xfa\x7f\x01\x90\x08\x06\x01\x00\x48\x00"
     s["JP2"] = jpeg2000(b"jp2 ")
@@ -378,9 +293,9 @@ def _samples():
     s["JXR"] = b"II\xbc\x01\x08\x00\x00\x00" + bytes(8)
 
     # Audio and video
-    s["OGG"] = ogg_page(b"\x00unknown stream header!" + bytes(8))
-    s["OGG_AUDIO"] = ogg_page(b"\x01vorbis\x00\x00\x00\x00\x02\x44\xac\x00\x00" + bytes(12))
-    s["OGG_VIDEO"] = ogg_page(b"\x80theora\x03\x02\x01\x00\x14\x00\x0f" + bytes(16))
+    s["OGG"] = ogg_page(b"\x00unknown stream header!" + bytes(8), None)
+    s["OGG_AUDIO"] = ogg_page(b"\x01vorbis\x00\x00\x00\x00\x02\x44\xac\x00\x00" + bytes(12), None)
+    s["OGG_VIDEO"] = ogg_page(b"\x80theora\x03\x02\x01\x00\x14\x00\x0f" + bytes(16), None)
     s["MP3"] = b"ID3\x04\x00\x00\x00\x00\x00\x00" + b"\xff\xfb\x90\x64" + bytes(8)
     s["FLAC"] = b"fLaC\x80\x00\x00\x22" + bytes(34)
     s["MIDI"] = b"MThd\x00\x00\x00\x06\x00\x01\x00\x01\x00\x60MTrk\x00\x00\x00\x04\x00\xff\x2f\x00"
@@ -391,8 +306,8 @@ def _samples():
     s["AIFF"] = b"FORM\x00\x00\x00\x2eAIFFCOMM\x00\x00\x00\x12" + bytes(18)
     s["AU"] = b".snd\x00\x00\x00\x18\xff\xff\xff\xff\x00\x00\x00\x03\x00\x00\x1f\x40\x00\x00\x00\x01"
     s["MPEG"] = b"\x00\x00\x01\xba\x44\x00\x04\x00\x04\x01\x01\x89\xc3\xf8\x00\x00\x01\xbb"
-    s["QUICKTIME"] = ftyp(b"qt  ", 20)
-    s["MQV"] = ftyp(b"mqt ", 20)
+    s["QUICKTIME"] = ftyp(b"qt  ", size=20)
+    s["MQV"] = ftyp(b"mqt ", size=20)
     s["MP4_PRECISE"] = ftyp(b"isom")
     for name, brand in [("AVIF_FORMAT", b"avif"), ("THREE_GPP", b"3gp4"), ("THREE_GPP2", b"3g24"),
                         ("AMP4", b"M4A "), ("M4V", b"M4V "), ("HEIC", b"heic"), ("HEIC_SEQ", b"hevc"),
@@ -424,7 +339,7 @@ def _samples():
     s["KMZ"] = zip_of("doc.kml", "files/icon.png")
     s["AR"] = b"!<arch>\n" + b"hello.o/        0           0     0     644     4         `\n" + b"\x7fELF"
     s["DEB"] = b"!<arch>\n" + b"debian-binary   0           0     0     100644  4         `\n" + b"2.0\n"
-    s["TAR"] = tar_header()
+    s["TAR"] = tar_header(b"hello.txt")
     s["XAR"] = b"xar!\x00\x1c\x00\x01" + bytes(20)
     s["BZ2"] = b"BZh91AY&SY\x00\x00\x00\x00"
     s["GZIP"] = b"\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\x03\x00\x00\x00\x00\x00\x00\x00\x00\x00"
@@ -443,7 +358,7 @@ def _samples():
     s["FDF"] = b"%FDF-1.2\n%\xe2\xe3\xcf\xd3\n"
     s["PS"] = b"%!PS-Adobe-3.0\n%%Pages: 1\n"
     s["P7S"] = b"-----BEGIN PKCS7-----\nMIIB\n-----END PKCS7-----\n"
-    s["OLE"] = compound_file()[:512]
+    s["OLE"] = compound_file()
     s["MSI"] = compound_file(guid("000C1084-0000-0000-C000-000000000046"))
     s["AAF"] = compound_file(guid("0000F0AA-0000-0000-C000-000000000046"))
     s["MSG"] = compound_file(guid("00020D0B-0000-0000-C000-000000000046"))
@@ -499,10 +414,10 @@ def _samples():
 
     # Text with a byte-order mark
     s["UTF8_BOM"] = b"\xef\xbb\xbfhello, world\n"
-    for big_endian, suffix in ((True, "BE"), (False, "LE")):
-        s["UTF16_" + suffix] = utf16("hello world\n", big_endian)
+    for order in ("be", "le"):
+        s["UTF16_" + order.upper()] = utf16("hello world\n", order)
         for kind, text in UTF16_TEXTS.items():
-            s[f"{kind}_UTF16_{suffix}"] = utf16(text, big_endian)
+            s[f"{kind}_UTF16_{order.upper()}"] = utf16(text, order)
 
     # UTF-8 text
     s["UTF8"] = b"The quick brown fox jumps over the lazy dog.\n"

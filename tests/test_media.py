@@ -1,7 +1,7 @@
 import pytest
 
 import taxon
-from container_builders import EBML_ID, ebml, ftyp
+from builders import EBML_ID, ebml, ftyp, ogg_page
 
 MP4, GPP, GPP2, HEIC = ("video/mp4", ".mp4"), ("video/3gpp", ".3gp"), ("video/3gpp2", ".3g2"), ("image/heic", ".heic")
 
@@ -34,10 +34,6 @@ def test_ebml_doctype_after_its_size(size):
     assert taxon.detect_mime(ebml(b"matroska", size[:-1])) != "video/x-matroska"
 
 
-def ogg_page(packet, length=64):
-    return (b"OggS\0\x02" + bytes(20) + b"\x01\x1e" + packet + b"\xff" * length)[:length]
-
-
 @pytest.mark.parametrize("data, expected", [
     (ftyp(b"isom", size=12), "video/mp4"),
     (ftyp(b"qt  ", size=24, length=20), "video/quicktime"),
@@ -65,7 +61,7 @@ def test_containers_and_streams(data, expected):
     (ftyp(b"isom", size=0xFFFFFFFF, length=24), "video/mp4"), (ftyp(b"isom", size=32, length=20), "video/mp4"),
     (ftyp(b"M4A ", size=24, length=20), "audio/mp4"), (b"\0\0\0\x18moovisom" + bytes(12), "video/mp4"),
     (ebml(b"matroska", before=b"\x42\x86\x82\x42\x82"), "video/x-matroska"),
-    (ebml(b"matroska")[:-5], "video/x-matroska"), (EBML_ID + b"\x9f\x42\x82", "video/webm"),
+    (ebml(b"matroska", after=b"")[:-1], "video/x-matroska"), (EBML_ID + b"\x9f\x42\x82", "video/webm"),
     (EBML_ID[:3] + b"\xa4\x9f\x42\x82\x84webm", "video/webm"),
     (b"OgG" + b"S\xff", "application/ogg"),
     (b"\xff\xfb", "audio/mpeg"), (b"\xff\xfd\x90", "audio/mpeg"), (b"\xff\xea\x90", "audio/mpeg"),

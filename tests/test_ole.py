@@ -4,7 +4,7 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import taxon
-from container_builders import CFB_SIGNATURE, compound_file
+from builders import CFB_SIGNATURE, compound_file
 
 OLE, MSI, XLS, PPT, DOC = ("application/x-ole-storage", "application/x-ms-installer", "application/vnd.ms-excel",
                            "application/vnd.ms-powerpoint", "application/msword")

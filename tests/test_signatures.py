@@ -1,20 +1,12 @@
 import pytest
 import taxon
-from binary_samples import LOTUS_BYTES, PNG_SIG, SIGNATURES, answer, at, flip
-
-
-@pytest.mark.parametrize("mime, ext, data, index", SIGNATURES)
-def test_smallest_buffer_is_accepted_and_every_cut_or_change_is_not(mime, ext, data, index):
-    assert answer(data) == (mime, ext)
-    assert answer(data + b"\xff" * 64) == (mime, ext)
-    assert answer(data[:-1]) != (mime, ext)
-    assert answer(flip(data, index)) != (mime, ext)
+from builders import LOTUS_BYTES, PNG_SIGNATURE, at
 
 
 @pytest.mark.parametrize("data, mime", [
     # A taken parent whose child rejects the view is the answer.
-    (PNG_SIG + bytes(29) + b"acT", "image/png"),
-    (PNG_SIG + bytes(28) + b"acTL", "image/png"),
+    (PNG_SIGNATURE + bytes(29) + b"acT", "image/png"),
+    (PNG_SIGNATURE + bytes(28) + b"acTL", "image/png"),
     (at(99, {0: b"\0\0\x27\x0a"}), "application/vnd.shx"),
     (at(50, {0: b"\0\0\x27\x0a"}), "application/vnd.shx"),
     # Of two first-level types, the earlier one wins.

@@ -12,6 +12,7 @@ import unicodedata
 import pytest
 
 import taxon
+from builders import utf16
 
 TABLES = pathlib.Path(__file__).resolve().parent.parent / "src" / "tree" / "unicode" / "unicode_data.hpp"
 HTML = "text/html; charset=utf-16"
@@ -38,10 +39,6 @@ def comparable():
 
 def scalar_values(stop=0x110000):
     return (cp for cp in range(stop) if not 0xD800 <= cp <= 0xDFFF)
-
-
-def le(text):
-    return b"\xff\xfe" + text.encode("utf-16-le")
 
 
 def test_tables_match_python_full_upper_case():
@@ -88,11 +85,11 @@ def test_upper_case_through_html(template):
         if cp < 0x80 and template != "<{} ":
             continue
         text = template.format(chr(cp))
-        assert (taxon.detect_mime(le(text)) == HTML) == html_expected(text), f"U+{cp:04X} in {text!r}"
+        assert (taxon.detect_mime(utf16(text, "le")) == HTML) == html_expected(text), f"U+{cp:04X} in {text!r}"
 
 
 def test_white_space_set():
     for cp in scalar_values(0x10000):
-        assert (taxon.detect_mime(le(chr(cp) + "<?xml")) == XML) == (cp in WHITE_SPACE), f"U+{cp:04X}"
+        assert (taxon.detect_mime(utf16(chr(cp) + "<?xml", "le")) == XML) == (cp in WHITE_SPACE), f"U+{cp:04X}"
     for cp in (0x1F600, 0x10FFFF, 0xE0020):
-        assert taxon.detect_mime(le(chr(cp) + "<?xml")) != XML
+        assert taxon.detect_mime(utf16(chr(cp) + "<?xml", "le")) != XML

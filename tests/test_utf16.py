@@ -3,8 +3,9 @@
 import pytest
 
 import taxon
+from builders import UTF16_BOMS, utf16
 
-ORDERS = {"be": (b"\xfe\xff", "utf-16-be"), "le": (b"\xff\xfe", "utf-16-le")}
+ORDERS = UTF16_BOMS
 PLAIN = {"be": "text/plain; charset=utf-16be", "le": "text/plain; charset=utf-16le"}
 
 HTML = "text/html; charset=utf-16"
@@ -18,11 +19,6 @@ VTT = "text/vtt; charset=utf-16"
 VCARD = "text/vcard; charset=utf-16"
 ICAL = "text/calendar; charset=utf-16"
 RTF = "text/rtf; charset=utf-16"
-
-
-def utf16(text, order):
-    bom, codec = ORDERS[order]
-    return bom + text.encode(codec, "surrogatepass")
 
 
 def answer(text, order):

@@ -6,7 +6,7 @@ import zipfile
 import pytest
 
 import taxon
-from container_builders import headers, local_header, real_zip
+from builders import headers, local_header, real_zip
 
 ZIP, JAR, APK, KMZ = ("application/zip", "application/java-archive",
                       "application/vnd.android.package-archive", "application/vnd.google-earth.kmz")
