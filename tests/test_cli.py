@@ -149,15 +149,18 @@ def test_huge_sparse_file(tmp_path):
 
 
 @pytest.mark.skipif(shutil.which("strace") is None, reason="strace not installed")
-def test_reads_at_most_the_limit(tmp_path):
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_reads_at_most_the_limit(tmp_path, jobs):
     f = tmp_path / "big"
     f.write_bytes(b"x" * (5 * READ_LIMIT))
     log = tmp_path / "log"
-    r = subprocess.run(["strace", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close", CLI, f], capture_output=True)
+    r = subprocess.run(["strace", "-f", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close",
+                        CLI, "-j", jobs, f], capture_output=True)
     if r.returncode != 0 and not log.exists():
         pytest.skip("strace cannot trace here")
     fd, total = None, 0
     for line in log.read_text().splitlines():
+        line = re.sub(r"^\d+ +", "", line)  # the thread's id, with -f
         if fd is None:
             m = re.match(r'open(?:at)?\(.*"%s".*\) = (\d+)' % re.escape(str(f)), line)
             fd = m and m.group(1)
