@@ -280,6 +280,13 @@ def version_in_pyproject():
     (["-rq", "x"], 2, "", "taxon: unknown option '-q'"),
     (["--mime", "--json", "x"], 2, "", "taxon: --mime, --ext and --json exclude each other"),
     (["--list-types", "x"], 2, "", "taxon: --list-types takes no other argument"),
+    (["--list-types", "--summary"], 2, "", "taxon: --list-types takes no other argument"),
+    (["--summary", "--mime", "x"], 2, "", "taxon: --summary takes --json only"),
+    (["-j", "0", "x"], 2, "", "taxon: invalid number of jobs '0'"),
+    (["--jobs=2x", "x"], 2, "", "taxon: invalid number of jobs '2x'"),
+    (["-j1025", "x"], 2, "", "taxon: invalid number of jobs '1025'"),
+    (["x", "--jobs"], 2, "", "taxon: option '--jobs' needs a value"),
+    (["-rj"], 2, "", "taxon: option '-j' needs a value"),
 ])
 def test_usage(args, code, out, err):
     r = run(*args)
@@ -298,3 +305,41 @@ def test_dash_dash_ends_options(tmp_path):
     f.write_bytes(b"[]")
     r = run("--ext", "--", "--json", cwd=tmp_path)
     assert (r.returncode, r.stdout) == (0, b".json\n")
+
+
+def records_in_sources():
+    """(mime, extension, mime aliases, extension aliases) of every record
+    defined in the core's sources, read from the tables themselves."""
+    arrays, records = {}, []
+    for path in sorted((ROOT_DIR / "src" / "tree").rglob("*.cpp")):
+        text = path.read_text()
+        for name, body in re.findall(r"std::string_view\s+(\w+)\[\]\s*=\s*\{(.*?)\};", text, re.S):
+            arrays[name] = tuple(re.findall(r'"((?:[^"\\]|\\.)*)"', body))
+        records += re.findall(r'const MimeType\s+\w+\s*\{\s*"([^"]*)",\s*(\w+|\{\}),\s*"([^"]*)",\s*(\w+|\{\})', text)
+    return sorted((mime, ext, arrays[ma] if ma != "{}" else (), arrays[ea] if ea != "{}" else ())
+                  for mime, ma, ext, ea in records)
+
+
+@pytest.mark.skipif(not (ROOT_DIR / "src" / "tree").is_dir(), reason="needs the sources")
+def test_list_types_aliases_are_the_records_own():
+    rows = [json.loads(line) for line in run("--list-types").stdout.splitlines()]
+    listed = sorted((r["mime"], r["extension"], tuple(r["mime_aliases"]), tuple(r["extension_aliases"])) for r in rows)
+    assert listed == records_in_sources()
+    assert sum(len(r["mime_aliases"]) + len(r["extension_aliases"]) for r in rows) > 10
+    for r in rows:
+        assert len(set(r["mime_aliases"])) == len(r["mime_aliases"]) and r["mime"] not in r["mime_aliases"]
+        assert len(set(r["extension_aliases"])) == len(r["extension_aliases"])
+        assert r["extension"] not in r["extension_aliases"]
+
+
+def test_list_types_agrees_with_the_answers(samples):
+    """Every answer of --json is a listed record, with its own extension."""
+    listed = {(r["mime"], r["extension"]) for r in map(json.loads, run("--list-types").stdout.splitlines())}
+    answers = {(r["mime"], r["extension"]) for r in map(json.loads, run("--json", *samples).stdout.splitlines())}
+    assert answers <= listed and len(answers) >= 10
+
+
+@pytest.mark.parametrize("spelling", [["-j2"], ["-j", "3"], ["--jobs", "2"], ["--jobs=4"], ["-rj2"], ["-xrj", "2"]])
+def test_jobs_spellings(samples, spelling):
+    expected = run("-r", "-j", "1", *samples)
+    assert run("-r", *spelling, *samples).stdout == expected.stdout and expected.stdout.count(b"\n") == len(samples)
