@@ -68,6 +68,10 @@ public:
     ~File();
     std::intptr_t handle = -1;
     bool owned = false;
+    // The size the file had when opened, when it is known and not zero:
+    // reading stops there rather than asking again for the end. (Files
+    // that claim no size, as under /proc, are read to their end.)
+    std::uint64_t size = 0;
 };
 
 // Opens `name` in `parent` (the path `name` when `parent` is null) for

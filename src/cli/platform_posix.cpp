@@ -152,6 +152,7 @@ Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& 
     struct stat st;
     if (::fstat(fd, &st) != 0) return errno;
     kind = kind_of_mode(st.st_mode);
+    if (kind == Kind::regular && st.st_size > 0) out.size = static_cast<std::uint64_t>(st.st_size);
     return 0;
 }
 
@@ -170,6 +171,7 @@ Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size
         }
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
+        if (file.size != 0 && got >= file.size) break;
     }
     return 0;
 }

@@ -275,6 +275,10 @@ Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& 
     out.handle = reinterpret_cast<std::intptr_t>(h);
     out.owned = true;
     kind = kind_of_handle(h, true);
+    LARGE_INTEGER size;
+    if (kind == Kind::regular && ::GetFileSizeEx(h, &size) && size.QuadPart > 0) {
+        out.size = static_cast<std::uint64_t>(size.QuadPart);
+    }
     return 0;
 }
 
@@ -295,6 +299,7 @@ Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size
         }
         if (n == 0) break;
         got += n;
+        if (file.size != 0 && got >= file.size) break;
     }
     return 0;
 }
