@@ -20,7 +20,11 @@
 //    unit-by-unit reference decoding; the decoded-text content tests then
 //    run on it (as they also do on the raw input whenever it is well-formed
 //    UTF-8);
-//  - utf8's block-wise validation agrees with a byte-by-byte reference.
+//  - utf8's block-wise validation agrees with a byte-by-byte reference;
+//  - every vector path this build and processor have gives the same answer
+//    as its portable twin: UTF-8 validation, UTF-16 decoding, the needle
+//    search, the XML and JSON one-pass key searches, the JSON scan, the
+//    JavaScript keyword search and the ZIP header search.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -29,11 +33,14 @@
 #include <string>
 #include <string_view>
 
+#include "tree/cpu.hpp"
 #include "tree/matchers/encodings.hpp"
 #include "tree/matchers/json.hpp"
 #include "tree/matchers/lines.hpp"
 #include "tree/matchers/markup.hpp"
 #include "tree/matchers/ole.hpp"
+#include "tree/matchers/text.hpp"
+#include "tree/matchers/vector_twins.hpp"
 #include "tree/matchers/zip.hpp"
 #include "tree/memo.hpp"
 #include "tree/mime_type.hpp"
@@ -181,6 +188,55 @@ void utf16_decoding(taxon::View v) {
     }
 }
 
+// A needle for the search: `len` bytes of the view from `at`, when there.
+std::string_view needle_of(taxon::View v, std::size_t at, std::size_t len) {
+    if (at > v.size || len > v.size - at) return {};
+    return {reinterpret_cast<const char*>(v.data + at), len};
+}
+
+void twins_agree(taxon::View v) {
+    namespace twins = taxon::twins;
+    using taxon::cpu::Path;
+    const Path portable = Path::portable;
+    auto out_a = std::make_unique<char[]>(taxon::UTF16_TEXT_CAPACITY);
+    auto out_b = std::make_unique<char[]>(taxon::UTF16_TEXT_CAPACITY);
+    const std::span<char, taxon::UTF16_TEXT_CAPACITY> a(out_a.get(), taxon::UTF16_TEXT_CAPACITY);
+    const std::span<char, taxon::UTF16_TEXT_CAPACITY> b(out_b.get(), taxon::UTF16_TEXT_CAPACITY);
+    // Needles cut from the input (so they are often found, at all places)
+    // and fixed ones the matchers look for.
+    const std::string_view needles[] = {
+        needle_of(v, 0, 2), needle_of(v, v.size / 2, 3), needle_of(v, v.size > 9 ? v.size - 9 : 0, 9),
+        needle_of(v, v.size / 3, 20), "<svg", " --> ", "\"type\"", "PK\x03\x04"};
+    for (const Path path : {Path::vector128, Path::avx2}) {
+        if (path > taxon::cpu::best_path()) break;
+        check(twins::utf8(v, path) == twins::utf8(v, portable), "utf8: vector path differs from its portable twin");
+        for (const bool big_endian : {true, false}) {
+            const auto x = twins::utf16_to_text(v, big_endian, a, path);
+            const auto y = twins::utf16_to_text(v, big_endian, b, portable);
+            check(x.has_value() == y.has_value() && (!x || *x == *y),
+                  "UTF-16 decoding: vector path differs from its portable twin");
+        }
+        for (const std::string_view needle : needles)
+            check(taxon::text::contains_on(v, needle, path) == taxon::text::contains_on(v, needle, portable),
+                  "needle search: vector path differs from its portable twin");
+        check(twins::xml_needles(v, path) == twins::xml_needles(v, portable),
+              "XML needles: vector path differs from its portable twin");
+        check(twins::json_lead_keys(v, path) == twins::json_lead_keys(v, portable),
+              "JSON keys: vector path differs from its portable twin");
+        check(twins::json(v, path) == twins::json(v, portable), "JSON scan: vector path differs from its portable twin");
+        check(twins::js_keyword(v, path) == twins::js_keyword(v, portable),
+              "JavaScript keywords: vector path differs from its portable twin");
+        // Every header the search finds, from every place it resumes at.
+        for (std::size_t from = 0; from <= v.size;) {
+            const auto x = twins::zip_local_header(v, from, path);
+            check(x == twins::zip_local_header(v, from, portable), "ZIP header search: vector path differs from its portable twin");
+            if (!x) break;
+            check(*x >= from && *x + 4 <= v.size, "ZIP header found outside the searched bytes");
+            from = *x + 1;
+        }
+    }
+}
+
 // Every check on one view of `size` bytes at `data`.
 void one_view(const std::uint8_t* data, std::size_t size) {
     const taxon::View bare{data, size, nullptr};
@@ -196,6 +252,7 @@ void one_view(const std::uint8_t* data, std::size_t size) {
         check(*root <= size, "OLE root entry past the view");
     }
     utf16_decoding(bare);
+    twins_agree(bare);
     const std::string_view raw(reinterpret_cast<const char*>(data), size);
     check(taxon::utf8(bare) == reference_utf8(raw), "utf8 differs from the byte-by-byte reference");
     if (well_formed_utf8(raw)) content_tests(raw);

@@ -45,6 +45,12 @@ if ! has_fuzzer_clang; then
   fi
 fi
 
+if ! command -v cmake >/dev/null 2>&1; then
+  # The targets are built through CMake; a pip-installed one will do.
+  tools_venv="${XDG_CACHE_HOME:-$HOME/.cache}/taxon/venv-cmake"
+  [[ -x "$tools_venv/bin/cmake" ]] || { python3 -m venv "$tools_venv" && "$tools_venv/bin/pip" install -q cmake; }
+  export PATH="$tools_venv/bin:$PATH"
+fi
 fuzz/build.sh "$out" fuzz
 mkdir -p "$out/artifacts"
 samples=$(mktemp -d)

@@ -6,14 +6,13 @@
 #include "scripts.hpp"
 #include "utf16.hpp"
 #include "text.hpp"
+#include "vector_twins.hpp"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
+#include "../cpu.hpp"
 
 namespace taxon {
 
@@ -26,14 +25,9 @@ constexpr std::uint32_t REFUSED_CONTROLS = 0xF7FFC9FFu;
 
 constexpr bool refused_control(std::uint8_t b) noexcept { return b < 0x20 && ((REFUSED_CONTROLS >> b) & 1u) != 0; }
 
-constexpr std::uint64_t ONES = 0x0101010101010101ull;
-constexpr std::uint64_t HIGHS = 0x8080808080808080ull;
-
-inline std::uint64_t load64(const std::uint8_t* p) noexcept {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
+using cpu::swar::HIGHS;
+using cpu::swar::ONES;
+using cpu::swar::load;
 
 // Outcome of reading one multi-byte sequence.
 enum class Seq { bad, cut };
@@ -90,7 +84,7 @@ bool utf8_from(const View& v, const std::uint8_t* p) noexcept {
         // A word that holds a control byte is looked at byte by byte, as
         // text has a line feed every few words.
         if (end - p >= 8) {
-            const std::uint64_t w = load64(p);
+            const std::uint64_t w = load(p);
             if ((w & HIGHS) == 0) {
                 if (((w - 0x20 * ONES) & ~w & HIGHS) != 0) {
                     for (int i = 0; i < 8; ++i)
@@ -118,8 +112,12 @@ bool utf8_from(const View& v, const std::uint8_t* p) noexcept {
     return true;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define TAXON_UTF8_AVX2 1
+#if TAXON_HAS(X86_AVX2)
+
+// A 16-entry table, the same in both halves of the register.
+TAXON_AVX2_FN inline __m256i table16(const std::array<std::int8_t, 16>& t) noexcept {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data())));
+}
 
 // 32 bytes at a time by nibble lookups (the method of Keiser and Lemire,
 // "Validating UTF-8 in less than one instruction per byte"): every pair of
@@ -131,7 +129,7 @@ bool utf8_from(const View& v, const std::uint8_t* p) noexcept {
 // Returns where the caller must go on one character at a time (the lead
 // byte of a sequence the last block left open, or the first byte after the
 // blocks), or nullptr when the bytes before that point are not valid text.
-__attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(const View& v) noexcept {
+TAXON_AVX2_FN const std::uint8_t* utf8_blocks(const View& v) noexcept {
     constexpr std::int8_t TOO_SHORT = 1 << 0;
     constexpr std::int8_t TOO_LONG = 1 << 1;
     constexpr std::int8_t OVERLONG_3 = 1 << 2;
@@ -144,30 +142,25 @@ __attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(const View& v) n
     constexpr std::int8_t CARRY = TOO_SHORT | TOO_LONG | TWO_CONTS;
     constexpr std::int8_t LARGE = CARRY | TOO_LARGE | TOO_LARGE_1000;
 
-    // A 16-entry table, the same in both halves of the register.
-#define TAXON_TABLE(...) \
-    _mm256_broadcastsi128_si256(   \
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(std::array<std::int8_t, 16>{__VA_ARGS__}.data())))
     // By the high nibble of the first byte of a pair.
     const __m256i first_high =
-        TAXON_TABLE(TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TWO_CONTS,
+        table16({TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TOO_LONG, TWO_CONTS,
                     TWO_CONTS, TWO_CONTS, TWO_CONTS, TOO_SHORT | OVERLONG_2, TOO_SHORT,
-                    TOO_SHORT | OVERLONG_3 | SURROGATE, TOO_SHORT | TOO_LARGE | TOO_LARGE_1000 | OVERLONG_4);
+                    TOO_SHORT | OVERLONG_3 | SURROGATE, TOO_SHORT | TOO_LARGE | TOO_LARGE_1000 | OVERLONG_4});
     // By the low nibble of the first byte.
-    const __m256i first_low = TAXON_TABLE(CARRY | OVERLONG_3 | OVERLONG_2 | OVERLONG_4, CARRY | OVERLONG_2, CARRY,
+    const __m256i first_low = table16({CARRY | OVERLONG_3 | OVERLONG_2 | OVERLONG_4, CARRY | OVERLONG_2, CARRY,
                                           CARRY, CARRY | TOO_LARGE, LARGE, LARGE, LARGE, LARGE, LARGE, LARGE, LARGE,
-                                          LARGE, LARGE | SURROGATE, LARGE, LARGE);
+                                          LARGE, LARGE | SURROGATE, LARGE, LARGE});
     // By the high nibble of the second byte.
     constexpr std::int8_t CONT = TOO_LONG | OVERLONG_2 | TWO_CONTS;
     const __m256i second_high =
-        TAXON_TABLE(TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT,
+        table16({TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT, TOO_SHORT,
                     CONT | OVERLONG_3 | TOO_LARGE_1000 | OVERLONG_4, CONT | OVERLONG_3 | TOO_LARGE,
                     CONT | SURROGATE | TOO_LARGE, CONT | SURROGATE | TOO_LARGE, TOO_SHORT, TOO_SHORT, TOO_SHORT,
-                    TOO_SHORT);
+                    TOO_SHORT});
     // Refused control bytes: bit 0 for 0x0_, bit 1 for 0x1_, by low nibble.
-    const __m256i control_low = TAXON_TABLE(3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 1, 2, 2, 3, 3);
-    const __m256i control_high = TAXON_TABLE(1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
-#undef TAXON_TABLE
+    const __m256i control_low = table16({3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 1, 2, 2, 3, 3});
+    const __m256i control_high = table16({1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     const __m256i nibble = _mm256_set1_epi8(0x0F);
     // Non-zero where a sequence begun in the last three bytes needs more.
     const __m256i open_limit = _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
@@ -233,16 +226,19 @@ __attribute__((target("avx2"))) const std::uint8_t* utf8_blocks(const View& v) n
 
 }  // namespace
 
-bool utf8(const View& v) noexcept {
+bool twins::utf8(const View& v, cpu::Path path) noexcept {
     if (v.empty()) return false;
-#ifdef TAXON_UTF8_AVX2
-    if (v.size >= 32 && text::has_avx2()) {
+#if TAXON_HAS(X86_AVX2)
+    if (path >= cpu::Path::avx2 && v.size >= 32) {
         const std::uint8_t* p = utf8_blocks(v);
         return p != nullptr && utf8_from(v, p);
     }
 #endif
+    (void)path;
     return utf8_from(v, v.data);
 }
+
+bool utf8(const View& v) noexcept { return twins::utf8(v, cpu::best_path()); }
 
 bool utf8_bom(const View& v) noexcept { return v.starts_with("\xEF\xBB\xBF"); }
 
@@ -330,7 +326,7 @@ char* utf16_units_to_utf8(const std::uint8_t* p, std::size_t units, bool cut, ch
     return o;
 }
 
-#ifdef TAXON_HAVE_AVX2_PATHS
+#if TAXON_HAS(X86_AVX2)
 
 // For four characters of one to three UTF-8 bytes each, held in the low
 // bytes of four 32-bit lanes: the byte shuffle that packs them together,
@@ -360,8 +356,8 @@ constexpr Utf8Packing UTF8_PACKING = [] {
 // four units are packed by a shuffle from the table. Needs room for 32 bytes
 // at `o` for each step, `limit` being the end of the output buffer.
 template <bool BigEndian>
-__attribute__((target("avx2"))) char* utf16_units_to_utf8_avx2(const std::uint8_t* p, std::size_t units, bool cut,
-                                                                char* o, const char* limit) noexcept {
+TAXON_AVX2_FN char* utf16_units_to_utf8_avx2(const std::uint8_t* p, std::size_t units, bool cut, char* o,
+                                             const char* limit) noexcept {
     std::size_t i = 0;
     while (units - i >= 8 && limit - o >= 32) {
         __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
@@ -419,8 +415,8 @@ __attribute__((target("avx2"))) char* utf16_units_to_utf8_avx2(const std::uint8_
 
 }  // namespace
 
-std::optional<std::string_view> utf16_to_text(View v, bool big_endian,
-                                              std::span<char, UTF16_TEXT_CAPACITY> out) noexcept {
+std::optional<std::string_view> twins::utf16_to_text(View v, bool big_endian, std::span<char, UTF16_TEXT_CAPACITY> out,
+                                                     cpu::Path path) noexcept {
     // Longer views never come from the walk, and their text might not fit.
     if (v.size < 2 || v.size > READ_LIMIT) return std::nullopt;
     const bool cut = v.size == READ_LIMIT;
@@ -430,8 +426,8 @@ std::optional<std::string_view> utf16_to_text(View v, bool big_endian,
     const std::size_t units = v.size / 2;
     char* const o = out.data();
     char* end;
-#ifdef TAXON_HAVE_AVX2_PATHS
-    if (text::has_avx2()) {
+#if TAXON_HAS(X86_AVX2)
+    if (path >= cpu::Path::avx2) {
         const char* const limit = o + out.size();
         end = big_endian ? utf16_units_to_utf8_avx2<true>(p, units, cut, o, limit)
                          : utf16_units_to_utf8_avx2<false>(p, units, cut, o, limit);
@@ -440,8 +436,14 @@ std::optional<std::string_view> utf16_to_text(View v, bool big_endian,
     {
         end = big_endian ? utf16_units_to_utf8<true>(p, units, cut, o) : utf16_units_to_utf8<false>(p, units, cut, o);
     }
+    (void)path;
     if (end == nullptr) return std::nullopt;
     return std::string_view(out.data(), static_cast<std::size_t>(end - out.data()));
+}
+
+std::optional<std::string_view> utf16_to_text(View v, bool big_endian,
+                                              std::span<char, UTF16_TEXT_CAPACITY> out) noexcept {
+    return twins::utf16_to_text(v, big_endian, out, cpu::best_path());
 }
 
 // Records

@@ -4,8 +4,10 @@
 #include <array>
 #include <iterator>
 
+#include "../cpu.hpp"
 #include "../memo.hpp"
 #include "text.hpp"
+#include "vector_twins.hpp"
 
 namespace taxon {
 
@@ -38,8 +40,6 @@ constexpr std::size_t XML_NEEDLE_COUNT = std::size(XML_NEEDLES);
 static_assert(XML_NEEDLE_COUNT <= 16);
 constexpr std::size_t TCX_NEEDLE = 8;
 constexpr std::size_t XHTML_NEEDLE = 13;
-
-#ifdef TAXON_HAVE_AVX2_PATHS
 
 // Bytes [p, p + s.size()) equal `s`; the caller has checked they exist.
 inline bool same_bytes(const std::uint8_t* p, std::string_view s) noexcept {
@@ -87,41 +87,71 @@ inline std::uint16_t xml_needles_at(const View& v, std::size_t i) noexcept {
     }
     std::uint16_t found = 0;
     for (; candidates != 0; candidates &= static_cast<std::uint16_t>(candidates - 1)) {
-        const unsigned k = static_cast<unsigned>(__builtin_ctz(candidates));
+        const unsigned k = cpu::first_set(static_cast<std::uint32_t>(candidates));
         const std::string_view needle = XML_NEEDLES[k];
         if (needle.size() <= v.size - i && same_bytes(v.data + i, needle)) found |= static_cast<std::uint16_t>(1u << k);
     }
     return found;
 }
 
+// Every needle in one pass over the view, eight starts at a time: a start
+// is a candidate when it holds '<', or the first two bytes of one of the two
+// needles that do not begin with '<'. Candidates are then compared whole.
+std::uint16_t xml_needles_portable(const View& v) noexcept {
+    namespace swar = cpu::swar;
+    constexpr std::string_view tcx = XML_NEEDLES[TCX_NEEDLE];
+    constexpr std::string_view xh = XML_NEEDLES[XHTML_NEEDLE];
+    const std::uint8_t* const d = v.data;
+    std::uint16_t found = 0;
+    std::size_t i = 0;
+    // Loads end at i + 8 < size.
+    for (; i + 9 <= v.size; i += 8) {
+        const std::uint64_t a0 = swar::load(d + i);
+        const std::uint64_t a1 = swar::load(d + i + 1);
+        std::uint64_t m = swar::equal_bytes(a0, '<') |
+                          (swar::equal_bytes(a0, static_cast<std::uint8_t>(tcx[0])) &
+                           swar::equal_bytes(a1, static_cast<std::uint8_t>(tcx[1]))) |
+                          (swar::equal_bytes(a0, static_cast<std::uint8_t>(xh[0])) &
+                           swar::equal_bytes(a1, static_cast<std::uint8_t>(xh[1])));
+        for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + swar::first_byte(m));
+    }
+    for (; i < v.size; ++i) found |= xml_needles_at(v, i);
+    return found;
+}
+
+#if TAXON_HAS(X86_AVX2)
+
+TAXON_AVX2_FN inline __m256i splat(std::uint8_t c) noexcept { return _mm256_set1_epi8(static_cast<char>(c)); }
+TAXON_AVX2_FN inline __m256i load(const std::uint8_t* p) noexcept {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+TAXON_AVX2_FN inline __m256i table16(const std::array<std::int8_t, 16>& t) noexcept {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data())));
+}
+
 // Every needle in one pass over the view, 32 starts at a time: a start is
 // a candidate when it holds '<' and a byte that follows '<' in a needle, or
 // the first, second and last bytes of one of the two needles that do not
 // begin with '<'. Candidates are then compared whole.
-__attribute__((target("avx2"))) std::uint16_t xml_needles_avx2(const View& v) noexcept {
+TAXON_AVX2_FN std::uint16_t xml_needles_avx2(const View& v) noexcept {
     constexpr std::size_t TCX_LAST = XML_NEEDLES[TCX_NEEDLE].size() - 1;
     constexpr std::size_t XHTML_LAST = XML_NEEDLES[XHTML_NEEDLE].size() - 1;
     constexpr std::size_t REACH = TCX_LAST > XHTML_LAST ? TCX_LAST : XHTML_LAST;
     constexpr std::string_view tcx = XML_NEEDLES[TCX_NEEDLE];
     constexpr std::string_view xh = XML_NEEDLES[XHTML_NEEDLE];
     const std::uint8_t* const d = v.data;
-    // (Lambdas would not inherit this function's target, hence the macros.)
-#define TAXON_SET1(c) _mm256_set1_epi8(static_cast<char>(c))
-#define TAXON_LOAD(at) _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + (at)))
-    const __m256i low_set =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AFTER_LT_SET.low.data())));
-    const __m256i high_set =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AFTER_LT_SET.high.data())));
-    const __m256i nibble = TAXON_SET1(0x0F);
-    const __m256i lt_byte = TAXON_SET1('<');
-    const __m256i tcx_first = TAXON_SET1(tcx[0]), tcx_second = TAXON_SET1(tcx[1]), tcx_last = TAXON_SET1(tcx[TCX_LAST]);
-    const __m256i xh_first = TAXON_SET1(xh[0]), xh_second = TAXON_SET1(xh[1]), xh_last = TAXON_SET1(xh[XHTML_LAST]);
+    const __m256i low_set = table16(AFTER_LT_SET.low);
+    const __m256i high_set = table16(AFTER_LT_SET.high);
+    const __m256i nibble = splat(0x0F);
+    const __m256i lt_byte = splat('<');
+    const __m256i tcx_first = splat(tcx[0]), tcx_second = splat(tcx[1]), tcx_last = splat(tcx[TCX_LAST]);
+    const __m256i xh_first = splat(xh[0]), xh_second = splat(xh[1]), xh_last = splat(xh[XHTML_LAST]);
     std::uint16_t found = 0;
     std::size_t i = 0;
     // Every load lies inside the view: the farthest reaches i + REACH + 31.
     for (; i + REACH + 32 <= v.size; i += 32) {
-        const __m256i a0 = TAXON_LOAD(i);
-        const __m256i a1 = TAXON_LOAD(i + 1);
+        const __m256i a0 = load(d + i);
+        const __m256i a1 = load(d + i + 1);
         const __m256i after_lt = _mm256_and_si256(
             _mm256_shuffle_epi8(low_set, _mm256_and_si256(a1, nibble)),
             _mm256_shuffle_epi8(high_set, _mm256_and_si256(_mm256_srli_epi16(a1, 4), nibble)));
@@ -129,35 +159,43 @@ __attribute__((target("avx2"))) std::uint16_t xml_needles_avx2(const View& v) no
                                                _mm256_cmpeq_epi8(a0, lt_byte));
         const __m256i t = _mm256_and_si256(
             _mm256_and_si256(_mm256_cmpeq_epi8(a0, tcx_first), _mm256_cmpeq_epi8(a1, tcx_second)),
-            _mm256_cmpeq_epi8(TAXON_LOAD(i + TCX_LAST), tcx_last));
+            _mm256_cmpeq_epi8(load(d + i + TCX_LAST), tcx_last));
         const __m256i h = _mm256_and_si256(
             _mm256_and_si256(_mm256_cmpeq_epi8(a0, xh_first), _mm256_cmpeq_epi8(a1, xh_second)),
-            _mm256_cmpeq_epi8(TAXON_LOAD(i + XHTML_LAST), xh_last));
-        auto m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(lt, _mm256_or_si256(t, h))));
-        for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + static_cast<unsigned>(__builtin_ctz(m)));
+            _mm256_cmpeq_epi8(load(d + i + XHTML_LAST), xh_last));
+        auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(lt, _mm256_or_si256(t, h))));
+        for (; m != 0; m &= m - 1) found |= xml_needles_at(v, i + cpu::first_set(m));
     }
-#undef TAXON_LOAD
-#undef TAXON_SET1
     for (; i < v.size; ++i) found |= xml_needles_at(v, i);
     return found;
 }
 
 #endif
 
+}  // namespace
+
+std::uint16_t twins::xml_needles(const View& v, cpu::Path path) noexcept {
+#if TAXON_HAS(X86_AVX2)
+    if (path >= cpu::Path::avx2) return xml_needles_avx2(v);
+#endif
+    (void)path;
+    return xml_needles_portable(v);
+}
+
+namespace {
+
 // Whether needle `k` occurs in the view. Within a walk every child of XML
 // asks about the same view, so all needles are found in one pass and kept
 // in the walk's memo.
 bool has_xml_needle(const View& v, std::size_t k) noexcept {
-#ifdef TAXON_HAVE_AVX2_PATHS
     Memo* memo = v.memo;
-    if (memo != nullptr && text::has_avx2()) {
+    if (memo != nullptr) {
         if (!memo->xml_needles.holds(v)) {
-            memo->xml_needles.value = xml_needles_avx2(v);
+            memo->xml_needles.value = twins::xml_needles(v, cpu::best_path());
             memo->xml_needles.tie(v);
         }
         return (memo->xml_needles.value >> k) & 1u;
     }
-#endif
     return text::contains(v, XML_NEEDLES[k]);
 }
 

@@ -1,9 +1,8 @@
 // Scripts recognised by their interpreter line or opening.
 #include "scripts.hpp"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "../cpu.hpp"
+#include "vector_twins.hpp"
 
 namespace taxon {
 
@@ -34,14 +33,16 @@ inline bool keyword_at(View window, std::size_t i) noexcept {
     }
 }
 
-bool has_keyword(View window) noexcept {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen positions at a time: a position is a candidate when its first
-    // two bytes begin a keyword ("fu", "va", "le", "co", "cl", "im", "ex").
-    const auto pair = [](__m128i a, __m128i b, char x, char y) {
-        return _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(x)), _mm_cmpeq_epi8(b, _mm_set1_epi8(y)));
-    };
+#if TAXON_HAS(X86_SSE2)
+inline __m128i pair(__m128i a, __m128i b, char x, char y) noexcept {
+    return _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(x)), _mm_cmpeq_epi8(b, _mm_set1_epi8(y)));
+}
+
+// Sixteen positions at a time: a position is a candidate when its first
+// two bytes begin a keyword ("fu", "va", "le", "co", "cl", "im", "ex").
+// Returns true on a keyword, or leaves `i` at the first position not yet
+// looked at.
+inline bool has_keyword_sse2(const View& window, std::size_t& i) noexcept {
     for (; i + 17 <= window.size; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.data + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.data + i + 1));
@@ -52,19 +53,25 @@ bool has_keyword(View window) noexcept {
             _mm_or_si128(_mm_or_si128(pair(a, b, 'f', 'u'), pair(a, b, 'v', 'a')),
                          _mm_or_si128(pair(a, b, 'l', 'e'), pair(a, b, 'i', 'm'))),
             _mm_or_si128(pair(a, b, 'e', 'x'), c));
-        auto m = static_cast<unsigned>(_mm_movemask_epi8(any));
-        while (m != 0) {
-            if (keyword_at(window, i + static_cast<unsigned>(__builtin_ctz(m)))) return true;
-            m &= m - 1;
-        }
+        for (auto m = static_cast<std::uint32_t>(_mm_movemask_epi8(any)); m != 0; m &= m - 1)
+            if (keyword_at(window, i + cpu::first_set(m))) return true;
     }
+    return false;
+}
 #endif
+
+}  // namespace
+
+bool twins::js_keyword(const View& window, cpu::Path path) noexcept {
+    std::size_t i = 0;
+#if TAXON_HAS(X86_SSE2)
+    if (path >= cpu::Path::vector128 && has_keyword_sse2(window, i)) return true;
+#endif
+    (void)path;
     for (; i + 4 <= window.size; ++i)
         if (keyword_at(window, i)) return true;
     return false;
 }
-
-}  // namespace
 
 bool php(const View& v) noexcept {
     if (v.starts_with("<?php")) return true;
@@ -75,7 +82,7 @@ bool javascript(const View& v) noexcept {
     static constexpr std::string_view OPENINGS[] = {"#!/usr/bin/env node", "#!/usr/bin/node", "//", "/*"};
     if (v.size < 2) return false;
     if (opens_with(v, OPENINGS)) return true;
-    return has_keyword(v.first(KEYWORD_WINDOW));
+    return twins::js_keyword(v.first(KEYWORD_WINDOW), cpu::best_path());
 }
 
 bool python(const View& v) noexcept {

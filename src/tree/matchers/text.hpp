@@ -6,16 +6,11 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string.h>  // memmem
 #include <string_view>
 
+#include "../cpu.hpp"
 #include "../mime_type.hpp"
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#elif defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace taxon::text {
 
@@ -32,20 +27,58 @@ inline View skip_space(const View& v) noexcept {
     return v.from(i);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define TAXON_HAVE_AVX2_PATHS 1
-
-// Whether this CPU runs the AVX2 paths; asked once.
-inline bool has_avx2() noexcept {
-    static const bool yes = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return yes;
+// The search of `contains` below, for needles of two bytes or more: a
+// start is a candidate when the needle's first, second and last bytes all
+// fit there; candidates are then compared whole. Eight starts at a time,
+// the last start being size - k.
+inline bool contains_portable(const View& v, std::string_view needle) noexcept {
+    namespace swar = cpu::swar;
+    const std::uint8_t* const d = v.data;
+    const std::size_t k = needle.size();
+    const std::size_t last = v.size - k;
+    const auto first_byte = static_cast<std::uint8_t>(needle[0]);
+    const auto second = static_cast<std::uint8_t>(needle[1]);
+    const auto final_byte = static_cast<std::uint8_t>(needle[k - 1]);
+    std::size_t i = 0;
+    // Loads end at i + k - 1 + 7 <= last + k - 1 < size.
+    for (; i + 7 <= last; i += 8) {
+        std::uint64_t m = swar::equal_bytes(swar::load(d + i), first_byte) &
+                          swar::equal_bytes(swar::load(d + i + 1), second) &
+                          swar::equal_bytes(swar::load(d + i + k - 1), final_byte);
+        for (; m != 0; m &= m - 1)
+            if (std::memcmp(d + i + swar::first_byte(m), needle.data(), k) == 0) return true;
+    }
+    for (; i <= last; ++i)
+        if (d[i] == first_byte && d[i + 1] == second && std::memcmp(d + i, needle.data(), k) == 0) return true;
+    return false;
 }
 
-// The search of `contains` below, 32 starts at a time.
-__attribute__((target("avx2"))) inline bool contains_avx2(const View& v, std::string_view needle) noexcept {
+#if TAXON_HAS(X86_SSE2)
+// Sixteen starts at a time, by the needle's second and last bytes.
+inline bool contains_sse2(const View& v, std::string_view needle) noexcept {
+    const std::uint8_t* const d = v.data;
+    const std::size_t k = needle.size();
+    const std::size_t last = v.size - k;
+    const __m128i second = _mm_set1_epi8(static_cast<char>(needle[1]));
+    const __m128i final_byte = _mm_set1_epi8(static_cast<char>(needle[k - 1]));
+    std::size_t i = 0;
+    for (; i + 15 <= last; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k - 1));
+        auto m = static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, second), _mm_cmpeq_epi8(b, final_byte))));
+        for (; m != 0; m &= m - 1)
+            if (std::memcmp(d + i + cpu::first_set(m), needle.data(), k) == 0) return true;
+    }
+    for (; i <= last; ++i)
+        if (d[i + 1] == static_cast<std::uint8_t>(needle[1]) && std::memcmp(d + i, needle.data(), k) == 0) return true;
+    return false;
+}
+#endif
+
+#if TAXON_HAS(X86_AVX2)
+// Thirty-two starts at a time, by the needle's second and last bytes.
+TAXON_AVX2_FN inline bool contains_avx2(const View& v, std::string_view needle) noexcept {
     const std::uint8_t* const d = v.data;
     const std::size_t k = needle.size();
     const std::size_t last = v.size - k;
@@ -55,12 +88,10 @@ __attribute__((target("avx2"))) inline bool contains_avx2(const View& v, std::st
     for (; i + 31 <= last; i += 32) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + k - 1));
-        auto m = static_cast<unsigned>(
+        auto m = static_cast<std::uint32_t>(
             _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, second), _mm256_cmpeq_epi8(b, final_byte))));
-        while (m != 0) {
-            if (std::memcmp(d + i + static_cast<unsigned>(__builtin_ctz(m)), needle.data(), k) == 0) return true;
-            m &= m - 1;
-        }
+        for (; m != 0; m &= m - 1)
+            if (std::memcmp(d + i + cpu::first_set(m), needle.data(), k) == 0) return true;
     }
     for (; i <= last; ++i)
         if (d[i + 1] == static_cast<std::uint8_t>(needle[1]) && std::memcmp(d + i, needle.data(), k) == 0) return true;
@@ -68,42 +99,26 @@ __attribute__((target("avx2"))) inline bool contains_avx2(const View& v, std::st
 }
 #endif
 
-// True when `needle` occurs anywhere in the view, byte for byte.
-inline bool contains(const View& v, std::string_view needle) noexcept {
+// True when `needle` occurs anywhere in the view, byte for byte, searched
+// the way `path` says (or the best one below it this build has).
+inline bool contains_on(const View& v, std::string_view needle, cpu::Path path) noexcept {
     const std::size_t k = needle.size();
     if (k > v.size) return false;
     if (k == 0) return true;
-#ifdef TAXON_HAVE_AVX2_PATHS
-    if (k >= 2 && v.size >= 64 && has_avx2()) return contains_avx2(v, needle);
+    if (k == 1) return std::memchr(v.data, static_cast<unsigned char>(needle[0]), v.size) != nullptr;
+#if TAXON_HAS(X86_AVX2)
+    if (path >= cpu::Path::avx2 && v.size >= 64) return contains_avx2(v, needle);
 #endif
-#if defined(__SSE2__)
-    if (k >= 2) {
-        // Sixteen starts at a time: a start is a candidate when the needle's
-        // second and last bytes both fit there; candidates are then compared
-        // whole. Every load stays inside the view: the last start is
-        // size - k and k >= 2.
-        const std::uint8_t* const d = v.data;
-        const std::size_t last = v.size - k;
-        const __m128i second = _mm_set1_epi8(static_cast<char>(needle[1]));
-        const __m128i final_byte = _mm_set1_epi8(static_cast<char>(needle[k - 1]));
-        std::size_t i = 0;
-        for (; i + 15 <= last; i += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + k - 1));
-            auto m = static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, second), _mm_cmpeq_epi8(b, final_byte))));
-            while (m != 0) {
-                if (std::memcmp(d + i + static_cast<unsigned>(__builtin_ctz(m)), needle.data(), k) == 0) return true;
-                m &= m - 1;
-            }
-        }
-        for (; i <= last; ++i)
-            if (d[i + 1] == static_cast<std::uint8_t>(needle[1]) && std::memcmp(d + i, needle.data(), k) == 0)
-                return true;
-        return false;
-    }
+#if TAXON_HAS(X86_SSE2)
+    if (path >= cpu::Path::vector128) return contains_sse2(v, needle);
 #endif
-    return ::memmem(v.data, v.size, needle.data(), k) != nullptr;
+    (void)path;
+    return contains_portable(v, needle);
+}
+
+// True when `needle` occurs anywhere in the view, byte for byte.
+inline bool contains(const View& v, std::string_view needle) noexcept {
+    return contains_on(v, needle, cpu::best_path());
 }
 
 // True when the view begins with `lower` once the letters A to Z of the view

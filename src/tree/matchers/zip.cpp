@@ -4,8 +4,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "../cpu.hpp"
 #include "../memo.hpp"
 #include "text.hpp"
+#include "vector_twins.hpp"
 
 namespace taxon {
 
@@ -22,20 +24,19 @@ constexpr std::size_t EXTRA_LENGTH_AT = 28;
 // the first included.
 constexpr std::size_t ENTRY_LIMIT = ZipEntryNames::LIMIT;
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if TAXON_HAS(X86_AVX2)
 // Thirty-two starts at a time: a start is a candidate when "P" stands there;
 // candidates (rare outside headers, about one byte in 256 of compressed
 // data) are then compared whole. Returns the first whole signature, or the
 // first start not yet examined when the blocks run out; the caller finishes
 // the tail. Loads end at i + 31 <= last < size.
-__attribute__((target("avx2"))) std::size_t find_local_header_avx2(const std::uint8_t* d, std::size_t i,
-                                                                   std::size_t last) noexcept {
+TAXON_AVX2_FN std::size_t find_local_header_avx2(const std::uint8_t* d, std::size_t i, std::size_t last) noexcept {
     const __m256i p = _mm256_set1_epi8('P');
     for (; i + 31 <= last; i += 32) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-        auto m = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, p)));
+        auto m = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, p)));
         while (m != 0) {
-            const std::size_t at = i + static_cast<unsigned>(__builtin_ctz(m));
+            const std::size_t at = i + cpu::first_set(m);
             if (d[at + 1] == 'K' && d[at + 2] == 0x03 && d[at + 3] == 0x04) return at;
             m &= m - 1;
         }
@@ -44,22 +45,31 @@ __attribute__((target("avx2"))) std::size_t find_local_header_avx2(const std::ui
 }
 #endif
 
+}  // namespace
+
 // Offset of the first local header signature at or after `from`, or nothing.
-std::optional<std::size_t> find_local_header(const View& v, std::size_t from) noexcept {
+std::optional<std::size_t> twins::zip_local_header(const View& v, std::size_t from, cpu::Path path) noexcept {
     if (from > v.size || v.size - from < LOCAL_HEADER.size()) return std::nullopt;
     const std::uint8_t* const d = v.data;
     const std::size_t last = v.size - LOCAL_HEADER.size();  // last possible start
     std::size_t i = from;
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (last - i >= 64 && text::has_avx2()) {
+#if TAXON_HAS(X86_AVX2)
+    if (path >= cpu::Path::avx2 && last - i >= 64) {
         i = find_local_header_avx2(d, i, last);
         if (i <= last && d[i] == 'P' && d[i + 1] == 'K' && d[i + 2] == 0x03 && d[i + 3] == 0x04) return i;
     }
 #endif
+    (void)path;
     for (; i <= last; ++i) {
         if (d[i] == 'P' && d[i + 1] == 'K' && d[i + 2] == 0x03 && d[i + 3] == 0x04) return i;
     }
     return std::nullopt;
+}
+
+namespace {
+
+std::optional<std::size_t> find_local_header(const View& v, std::size_t from) noexcept {
+    return twins::zip_local_header(v, from, cpu::best_path());
 }
 
 // Packages that put a stored, extra-field-free entry named "mimetype" first
