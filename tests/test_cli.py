@@ -343,3 +343,12 @@ def test_list_types_agrees_with_the_answers(samples):
 def test_jobs_spellings(samples, spelling):
     expected = run("-r", "-j", "1", *samples)
     assert run("-r", *spelling, *samples).stdout == expected.stdout and expected.stdout.count(b"\n") == len(samples)
+
+
+@pytest.mark.skipif(not os.path.exists("/dev/full"), reason="needs /dev/full")
+@pytest.mark.parametrize("args", [["--help"], ["--list-types"], ["-j", "2", "-r"], ["-j", "1", "--summary", "-r"]])
+def test_write_error_is_reported(samples, args):
+    files = [samples[0].parent] if "-r" in args else []
+    with open("/dev/full", "wb") as full:
+        r = subprocess.run([CLI, *args, *files], stdout=full, stderr=subprocess.PIPE, timeout=60)
+    assert (r.returncode, r.stderr.decode().splitlines()[-1]) == (1, "taxon: write error: No space left on device")

@@ -76,7 +76,13 @@ struct Options {
     unsigned jobs = 0;  // 0: one per processor
 };
 
-void put(std::string_view s) { (void)platform::write_all(platform::Stream::out, s); }
+// Writes all of `s` and returns the exit status: 1 when it could not.
+int put(std::string_view s) {
+    const auto err = platform::write_all(platform::Stream::out, s);
+    if (err == 0) return 0;
+    (void)platform::write_all(platform::Stream::err, "taxon: write error: " + platform::describe(err) + "\n");
+    return 1;
+}
 
 [[noreturn]] void usage_error(std::string_view message) {
     std::string line = "taxon: ";
@@ -113,7 +119,7 @@ void append_list(std::string& line, std::span<const std::string_view> items) {
 }
 
 // Every record, parents before children and children in the order tried.
-void list_types() {
+int list_types() {
     struct Item {
         const MimeType* type;
         const MimeType* parent;
@@ -141,7 +147,7 @@ void list_types() {
         const auto& kids = item.type->children;
         for (auto it = kids.rbegin(); it != kids.rend(); ++it) stack.push_back({*it, item.type, item.depth + 1});
     }
-    put(out);
+    return put(out);
 }
 
 // A path named on the command line.
@@ -180,11 +186,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--") {
             options_done = true;
         } else if (arg == "--help") {
-            put(USAGE);
-            return 0;
+            return put(USAGE);
         } else if (arg == "--version") {
-            put("taxon " TAXON_VERSION "\n");
-            return 0;
+            return put("taxon " TAXON_VERSION "\n");
         } else if (arg == "--recursive") {
             opt.recursive = true;
         } else if (arg == "--one-file-system") {
@@ -218,11 +222,9 @@ int main(int argc, char** argv) {
                     opt.jobs = parse_jobs(k + 1 < arg.size() ? arg.substr(k + 1) : value("-j"));
                     break;
                 } else if (c == 'h') {
-                    put(USAGE);
-                    return 0;
+                    return put(USAGE);
                 } else if (c == 'V') {
-                    put("taxon " TAXON_VERSION "\n");
-                    return 0;
+                    return put("taxon " TAXON_VERSION "\n");
                 } else {
                     usage_error("unknown option '-" + printable(std::string_view(&c, 1)) + "'");
                 }
@@ -234,8 +236,7 @@ int main(int argc, char** argv) {
         if (!files.empty() || opt.format_given || opt.recursive || opt.settings.summary) {
             usage_error("--list-types takes no other argument");
         }
-        list_types();
-        return 0;
+        return list_types();
     }
     if (opt.settings.summary && opt.format_given && opt.settings.format != Format::Json) {
         usage_error("--summary takes --json only, not --mime or --ext");
