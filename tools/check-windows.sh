@@ -14,14 +14,12 @@ cd "$(dirname "$0")/.."
 root=$PWD
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/taxon/windows"
 apt_install() {
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends "$@" >/dev/null
+  local install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends "$@")
+  "${install[@]}" >/dev/null 2>&1 || { apt-get update -q -o DPkg::Lock::Timeout=600 >/dev/null && "${install[@]}" >/dev/null; }
 }
 
 cxx=x86_64-w64-mingw32-g++-posix  # the POSIX thread model: std::thread
-if ! command -v "$cxx" >/dev/null; then
-  apt-get update -q -o DPkg::Lock::Timeout=600 >/dev/null
-  apt_install g++-mingw-w64-x86-64
-fi
+command -v "$cxx" >/dev/null || apt_install g++-mingw-w64-x86-64
 
 cmake -S "$root" -B "$cache/build" -G Ninja \
   -DCMAKE_SYSTEM_NAME=Windows \

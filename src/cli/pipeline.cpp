@@ -236,14 +236,20 @@ void Pipeline::submit(Job&& job) {
         return;
     }
     std::unique_lock lock(mutex_);
-    has_room_.wait(lock, [&] { return submitted_ - written_ < ring_.size(); });
+    if (submitted_ - written_ == ring_.size()) {
+        walk_waiting_ = true;
+        has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
+        walk_waiting_ = false;
+    }
     Slot& slot = ring_[submitted_ % ring_.size()];
     slot.job = std::move(job);
     slot.done = slot.job.step == Job::Step::done;
     ++submitted_;
     if (slot.done) write_ready();
-    else has_work_.notify_one();
+    else if (idle_workers_ > 0) has_work_.notify_one();
 }
+
+std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 3) / 4; }
 
 void Pipeline::fail(PathPtr where, std::string name, std::string reason) {
     Job job;
@@ -269,7 +275,9 @@ void Pipeline::work() {
         while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
         if (claimed_ == submitted_) {
             if (closing_) return;
+            ++idle_workers_;
             has_work_.wait(lock);
+            --idle_workers_;
             continue;
         }
         const std::uint64_t seq = claimed_++;
@@ -292,7 +300,7 @@ void Pipeline::write_ready() {
         slot.done = false;
         ++written_;
     }
-    if (written_ != before) has_room_.notify_one();
+    if (written_ != before && walk_waiting_ && submitted_ - written_ <= resume_at()) has_room_.notify_one();
 }
 
 bool Pipeline::finish() {

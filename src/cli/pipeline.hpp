@@ -84,14 +84,20 @@ private:
     void run_job(Job& job) const;
     void work();
     void write_ready();  // with the lock held
+    std::size_t resume_at() const;
 
     const Settings& settings_;
     std::unique_ptr<Output> out_;
     std::vector<Slot> ring_;
     std::uint64_t submitted_ = 0, claimed_ = 0, written_ = 0;
     bool closing_ = false;
+    // Threads asleep, woken only when there is something for them: a full
+    // window lets the walk go on once a quarter of it is free again, not
+    // at every line, which would switch threads once per file.
+    unsigned idle_workers_ = 0;
+    bool walk_waiting_ = false;
     std::mutex mutex_;
-    std::condition_variable has_work_, has_room_, drained_;
+    std::condition_variable has_work_, has_room_;
     std::vector<std::thread> threads_;
 };
 
