@@ -6,7 +6,9 @@ import io
 import json
 import lzma
 import os
+import pty
 import re
+import select
 import shutil
 import sqlite3
 import struct
@@ -352,3 +354,19 @@ def test_write_error_is_reported(samples, args):
     with open("/dev/full", "wb") as full:
         r = subprocess.run([CLI, *args, *files], stdout=full, stderr=subprocess.PIPE, timeout=60)
     assert (r.returncode, r.stderr.decode().splitlines()[-1]) == (1, "taxon: write error: No space left on device")
+
+
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_a_terminal_sees_each_line_as_it_is_made(samples, jobs):
+    """The line of the first file arrives while the command still waits for
+    standard input."""
+    primary, secondary = pty.openpty()
+    p = subprocess.Popen([CLI, "-j", jobs, "--mime", samples[0], "-"], stdin=subprocess.PIPE, stdout=secondary)
+    os.close(secondary)
+    try:
+        ready, _, _ = select.select([primary], [], [], 20)
+        assert ready and os.read(primary, 1024).startswith(taxon.detect_mime(samples[0].read_bytes()).encode())
+    finally:
+        p.stdin.close()
+        p.wait(timeout=20)
+        os.close(primary)

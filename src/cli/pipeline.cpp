@@ -56,6 +56,7 @@ namespace {
 
 // Lines are written whole and together, in writes no larger than a pipe
 // writes at once, so commands sharing a pipe (xargs -P) never mix lines.
+// A terminal gets each line as it comes.
 constexpr std::size_t BATCH = 4096;
 constexpr auto FLUSH_AFTER = std::chrono::milliseconds(50);
 constexpr auto PROGRESS_AFTER = std::chrono::seconds(1);
@@ -92,6 +93,10 @@ void Output::error_line(const std::string& line) {
     (void)platform::write_all(platform::Stream::err, line);
 }
 
+void Output::flush_if_old() {
+    if (!buffer_.empty() && Clock::now() - last_flush_ >= FLUSH_AFTER) flush();
+}
+
 void Output::tick() {
     const auto now = Clock::now();
     if (!buffer_.empty() && now - last_flush_ >= FLUSH_AFTER) flush();
@@ -119,6 +124,7 @@ void Output::emit(Job& job) {
         } else {
             if (buffer_.size() + job.line.size() > BATCH) flush();
             buffer_ += job.line;
+            if (stdout_is_terminal_) flush();
         }
     }
     tick();
@@ -250,6 +256,12 @@ void Pipeline::submit(Job&& job) {
 }
 
 std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 3) / 4; }
+
+void Pipeline::nudge() {
+    if (threads_.empty()) return out_->flush_if_old();
+    std::lock_guard lock(mutex_);
+    out_->flush_if_old();
+}
 
 void Pipeline::fail(PathPtr where, std::string name, std::string reason) {
     Job job;

@@ -71,6 +71,9 @@ public:
     void submit(Job&& job);
     // A failure known without reading anything.
     void fail(PathPtr where, std::string name, std::string reason);
+    // Writes the lines waiting since a while: called before work that may
+    // take long (listing a directory), so that a reader is not kept waiting.
+    void nudge();
     // Reads standard input on the calling thread, then submits its answer.
     void submit_stdin();
     // Waits for every job, writes the rest, and returns whether all succeeded.
@@ -108,6 +111,7 @@ public:
     explicit Output(const Settings& settings);
     void emit(Job& job);
     void flush();
+    void flush_if_old();
     // Summary, progress erased, final flush; false when anything failed.
     bool close();
     bool failed() const { return failures_ > 0; }

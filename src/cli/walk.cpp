@@ -41,6 +41,7 @@ private:
     // Lists a directory and pushes it; false after reporting why not.
     bool enter(PathPtr path, DirPtr dir, const Identity& id, const PathPtr& where, const std::string& name) {
         std::vector<Entry> entries;
+        pipeline_.nudge();
         if (const auto err = platform::list_dir(*dir, entries)) {
             pipeline_.fail(where, name, platform::describe(err));
             return false;
