@@ -9,6 +9,7 @@
 // are read on several threads, and the output is the same as on one.
 #include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>

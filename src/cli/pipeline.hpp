@@ -114,7 +114,6 @@ public:
     void flush_if_old();
     // Summary, progress erased, final flush; false when anything failed.
     bool close();
-    bool failed() const { return failures_ > 0; }
 
 private:
     void error_line(const std::string& line);
