@@ -6,7 +6,9 @@ import io
 import json
 import lzma
 import os
+import pty
 import re
+import select
 import shutil
 import sqlite3
 import struct
@@ -149,15 +151,18 @@ def test_huge_sparse_file(tmp_path):
 
 
 @pytest.mark.skipif(shutil.which("strace") is None, reason="strace not installed")
-def test_reads_at_most_the_limit(tmp_path):
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_reads_at_most_the_limit(tmp_path, jobs):
     f = tmp_path / "big"
     f.write_bytes(b"x" * (5 * READ_LIMIT))
     log = tmp_path / "log"
-    r = subprocess.run(["strace", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close", CLI, f], capture_output=True)
+    r = subprocess.run(["strace", "-f", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close",
+                        CLI, "-j", jobs, f], capture_output=True)
     if r.returncode != 0 and not log.exists():
         pytest.skip("strace cannot trace here")
     fd, total = None, 0
     for line in log.read_text().splitlines():
+        line = re.sub(r"^\d+ +", "", line)  # the thread's id, with -f
         if fd is None:
             m = re.match(r'open(?:at)?\(.*"%s".*\) = (\d+)' % re.escape(str(f)), line)
             fd = m and m.group(1)
@@ -277,6 +282,13 @@ def version_in_pyproject():
     (["-rq", "x"], 2, "", "taxon: unknown option '-q'"),
     (["--mime", "--json", "x"], 2, "", "taxon: --mime, --ext and --json exclude each other"),
     (["--list-types", "x"], 2, "", "taxon: --list-types takes no other argument"),
+    (["--list-types", "--summary"], 2, "", "taxon: --list-types takes no other argument"),
+    (["--summary", "--mime", "x"], 2, "", "taxon: --summary takes --json only"),
+    (["-j", "0", "x"], 2, "", "taxon: invalid number of jobs '0'"),
+    (["--jobs=2x", "x"], 2, "", "taxon: invalid number of jobs '2x'"),
+    (["-j1025", "x"], 2, "", "taxon: invalid number of jobs '1025'"),
+    (["x", "--jobs"], 2, "", "taxon: option '--jobs' needs a value"),
+    (["-rj"], 2, "", "taxon: option '-j' needs a value"),
 ])
 def test_usage(args, code, out, err):
     r = run(*args)
@@ -295,3 +307,66 @@ def test_dash_dash_ends_options(tmp_path):
     f.write_bytes(b"[]")
     r = run("--ext", "--", "--json", cwd=tmp_path)
     assert (r.returncode, r.stdout) == (0, b".json\n")
+
+
+def records_in_sources():
+    """(mime, extension, mime aliases, extension aliases) of every record
+    defined in the core's sources, read from the tables themselves."""
+    arrays, records = {}, []
+    for path in sorted((ROOT_DIR / "src" / "tree").rglob("*.cpp")):
+        text = path.read_text()
+        for name, body in re.findall(r"std::string_view\s+(\w+)\[\]\s*=\s*\{(.*?)\};", text, re.S):
+            arrays[name] = tuple(re.findall(r'"((?:[^"\\]|\\.)*)"', body))
+        records += re.findall(r'const MimeType\s+\w+\s*\{\s*"([^"]*)",\s*(\w+|\{\}),\s*"([^"]*)",\s*(\w+|\{\})', text)
+    return sorted((mime, ext, arrays[ma] if ma != "{}" else (), arrays[ea] if ea != "{}" else ())
+                  for mime, ma, ext, ea in records)
+
+
+@pytest.mark.skipif(not (ROOT_DIR / "src" / "tree").is_dir(), reason="needs the sources")
+def test_list_types_aliases_are_the_records_own():
+    rows = [json.loads(line) for line in run("--list-types").stdout.splitlines()]
+    listed = sorted((r["mime"], r["extension"], tuple(r["mime_aliases"]), tuple(r["extension_aliases"])) for r in rows)
+    assert listed == records_in_sources()
+    assert sum(len(r["mime_aliases"]) + len(r["extension_aliases"]) for r in rows) > 10
+    for r in rows:
+        assert len(set(r["mime_aliases"])) == len(r["mime_aliases"]) and r["mime"] not in r["mime_aliases"]
+        assert len(set(r["extension_aliases"])) == len(r["extension_aliases"])
+        assert r["extension"] not in r["extension_aliases"]
+
+
+def test_list_types_agrees_with_the_answers(samples):
+    """Every answer of --json is a listed record, with its own extension."""
+    listed = {(r["mime"], r["extension"]) for r in map(json.loads, run("--list-types").stdout.splitlines())}
+    answers = {(r["mime"], r["extension"]) for r in map(json.loads, run("--json", *samples).stdout.splitlines())}
+    assert answers <= listed and len(answers) >= 10
+
+
+@pytest.mark.parametrize("spelling", [["-j2"], ["-j", "3"], ["--jobs", "2"], ["--jobs=4"], ["-rj2"], ["-xrj", "2"]])
+def test_jobs_spellings(samples, spelling):
+    expected = run("-r", "-j", "1", *samples)
+    assert run("-r", *spelling, *samples).stdout == expected.stdout and expected.stdout.count(b"\n") == len(samples)
+
+
+@pytest.mark.skipif(not os.path.exists("/dev/full"), reason="needs /dev/full")
+@pytest.mark.parametrize("args", [["--help"], ["--list-types"], ["-j", "2", "-r"], ["-j", "1", "--summary", "-r"]])
+def test_write_error_is_reported(samples, args):
+    files = [samples[0].parent] if "-r" in args else []
+    with open("/dev/full", "wb") as full:
+        r = subprocess.run([CLI, *args, *files], stdout=full, stderr=subprocess.PIPE, timeout=60)
+    assert (r.returncode, r.stderr.decode().splitlines()[-1]) == (1, "taxon: write error: No space left on device")
+
+
+@pytest.mark.parametrize("jobs", ["1", "2"])
+def test_a_terminal_sees_each_line_as_it_is_made(samples, jobs):
+    """The line of the first file arrives while the command still waits for
+    standard input."""
+    primary, secondary = pty.openpty()
+    p = subprocess.Popen([CLI, "-j", jobs, "--mime", samples[0], "-"], stdin=subprocess.PIPE, stdout=secondary)
+    os.close(secondary)
+    try:
+        ready, _, _ = select.select([primary], [], [], 20)
+        assert ready and os.read(primary, 1024).startswith(taxon.detect_mime(samples[0].read_bytes()).encode())
+    finally:
+        p.stdin.close()
+        p.wait(timeout=20)
+        os.close(primary)

@@ -1,0 +1,109 @@
+// What the command needs from the operating system, in its own terms: open
+// directories and read their entries, open files beneath them without ever
+// blocking, read a file's first bytes, write output, and a few facts about
+// the process. platform_posix.cpp and platform_windows.cpp implement it; the
+// rest of the command holds no system calls.
+//
+// Names and paths are bytes: on POSIX the system's own, on Windows UTF-8
+// made from the system's UTF-16 (an unpaired surrogate becomes the three
+// bytes that encode it, which are not well-formed UTF-8).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace taxon::cli::platform {
+
+// 0 on success, else the system's own code (errno, or a Win32 error).
+using Error = int;
+
+// The reason for `e`, as one line of text.
+std::string describe(Error e);
+// True when `e` says that the path does not exist.
+bool is_not_found(Error e);
+
+enum class Kind : std::uint8_t { unknown, regular, directory, symlink, fifo, socket, char_device, block_device, other };
+
+// Which file system object a path leads to, and on which file system.
+struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t node = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+// An open directory: its entries are opened through it, whatever the length
+// of the path that leads to it. Shared, so that work in flight keeps the
+// directory it reads from open.
+class Dir;
+using DirPtr = std::shared_ptr<const Dir>;
+
+struct Entry {
+    std::string name;
+    Kind kind;  // unknown when the listing does not say
+};
+
+// Opens the directory `name` in `parent`, or the path `name` when `parent`
+// is null. `follow`: whether a symbolic link is followed to a directory.
+Error open_dir(const DirPtr& parent, const std::string& name, bool follow, DirPtr& out, Identity& id);
+// Opens the directory that holds `child` (its parent), for walks that let go
+// of a directory while they were deeper in the tree.
+Error open_parent(const DirPtr& child, DirPtr& out, Identity& id);
+// Every entry of `dir` but "." and "..", in no particular order.
+Error list_dir(const Dir& dir, std::vector<Entry>& out);
+
+// The kind of `name` in `parent` (of the path `name` when `parent` is null),
+// following a symbolic link or not.
+Error status(const DirPtr& parent, const std::string& name, bool follow, Kind& kind);
+
+// An open file, closed when it goes.
+class File {
+public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File();
+    std::intptr_t handle = -1;
+    bool owned = false;
+    // The size the file had when opened, when it is known and not zero:
+    // reading stops there rather than asking again for the end. (Files
+    // that claim no size, as under /proc, are read to their end.)
+    std::uint64_t size = 0;
+};
+
+// Opens `name` in `parent` (the path `name` when `parent` is null) for
+// reading, without waiting should it be a FIFO or a device, and tells what
+// was opened: the caller reads it only when `kind` is regular.
+Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& kind);
+// Standard input, not closed by its File.
+void standard_input(File& out);
+// Reads up to `size` bytes, as many as the file has: `got` is less than
+// `size` only at its end.
+Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size_t& got);
+
+enum class Stream { out, err };
+Error write_all(Stream s, std::string_view bytes);
+bool is_terminal(Stream s);
+
+// The command's arguments as bytes (on Windows, UTF-8 of the wide command line).
+std::vector<std::string> arguments(int argc, char** argv);
+// How many processors this process may run on (at least 1).
+unsigned cpu_count();
+// How many directories a walk may hold open at once, beyond the few
+// descriptors the command needs for itself.
+std::size_t open_dir_budget();
+
+// Paths printed for entries are their directory's path, this separator
+// (unless that path already ends with one) and their name.
+bool ends_with_separator(std::string_view path);
+inline constexpr char SEPARATOR =
+#ifdef _WIN32
+    '\\';
+#else
+    '/';
+#endif
+
+}  // namespace taxon::cli::platform
