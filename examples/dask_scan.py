@@ -133,7 +133,11 @@ def sniff_chunk(paths):
 def walk(top, errors):
     """Every path under `top` (bytes) that is not a directory, as the
     command's walk visits them: links are followed to files, never into
-    directories. Directories that cannot be listed go to `errors`."""
+    directories. Directories that cannot be listed go to `errors`; a `top`
+    that is not a directory is the one path."""
+    if not os.path.isdir(top):
+        yield top
+        return
     stack = [top]
     while stack:
         directory = stack.pop()
