@@ -27,7 +27,7 @@ from distributed import Client, LocalCluster, WorkerPlugin, wait
 
 READ_LIMIT = 3072  # the detection looks no further
 CHUNK = 1000  # paths per task: one task per file would cost more than the reads
-TASK_TIMEOUT = 600  # seconds without any chunk finishing before giving up
+TASK_TIMEOUT = 300  # seconds without any chunk finishing: a hang fails
 
 # Custom types as (mime, extension, keywords of taxon.register). Plain data
 # only, so that the same list can be sent to any worker.
