@@ -121,8 +121,11 @@ def expected(top):
 
 
 def run_example(script, top, **env):
+    """(stdout lines, stderr lines in the command's error form, status, whole
+    stderr) of an example; an env value of None removes that variable."""
+    env = {k: v for k, v in {**os.environ, **env}.items() if v is not None}
     done = subprocess.run([sys.executable, str(EXAMPLES / script), top], capture_output=True,
-                          timeout=RUN_TIMEOUT, env={**os.environ, **env})
+                          timeout=RUN_TIMEOUT, env=env)
     # Spark and Dask log to stderr too; only the per-file lines are compared.
     errors = [line for line in done.stderr.decode().splitlines() if line.startswith("taxon: ")]
     return sorted(done.stdout.decode().splitlines()), sorted(errors), done.returncode, done.stderr.decode()
@@ -148,12 +151,7 @@ def cluster():
 
 
 def test_dask_own_local_cluster_matches_command(tree):
-    env = {k: v for k, v in os.environ.items() if k != "DASK_SCHEDULER"}
-    done = subprocess.run([sys.executable, str(EXAMPLES / "dask_scan.py"), tree], capture_output=True,
-                          timeout=RUN_TIMEOUT, env=env)
-    errors = sorted(line for line in done.stderr.decode().splitlines() if line.startswith("taxon: "))
-    assert_same_as_command((sorted(done.stdout.decode().splitlines()), errors, done.returncode,
-                            done.stderr.decode()), tree)
+    assert_same_as_command(run_example("dask_scan.py", tree, DASK_SCHEDULER=None), tree)
 
 
 def test_dask_registrations_reach_existing_and_late_workers(tree, cluster):
