@@ -21,12 +21,14 @@ left, then registers its own.
 import os
 import stat
 import sys
+import threading
 
 import taxon
 from pyspark.sql import SparkSession
 
 READ_LIMIT = 3072  # the detection looks no further
 CHUNK = 1000  # paths per partition, at most (unless fewer partitions than cores)
+JOB_TIMEOUT = 3600  # seconds for the whole job: a hang fails instead of waiting
 
 # Custom types as (mime, extension, keywords of taxon.register). Plain data
 # only, so that the same list can be sent to any worker.
@@ -170,13 +172,23 @@ def scan(spark, top, registrations=REGISTRATIONS, out=sys.stdout.buffer, err=sys
         sc = spark.sparkContext
         slices = max(sc.defaultParallelism, -(-len(paths) // CHUNK))
         rdd = sc.parallelize(paths, slices).mapPartitions(sniff_partition(registrations))
-        for is_error, line in rdd.toLocalIterator():
-            if is_error:
-                out.flush()
-                err.write(line.encode() + b"\n")
-                ok = False
-            else:
-                out.write(line.encode() + b"\n")
+        # collect, not toLocalIterator: that one runs the partitions one
+        # after another. The driver holds every path already; the lines
+        # are of the same order.
+        watchdog = threading.Timer(JOB_TIMEOUT, sc.cancelAllJobs)
+        watchdog.start()
+        try:
+            rows = rdd.collect()
+        finally:
+            watchdog.cancel()
+        good = [line for is_error, line in rows if not is_error]
+        bad = [line for is_error, line in rows if is_error]
+        if good:
+            out.write("\n".join(good).encode() + b"\n")
+        if bad:
+            out.flush()
+            err.write("\n".join(bad).encode() + b"\n")
+            ok = False
     if errors:
         err.write("\n".join(errors).encode() + b"\n")
     out.flush()
