@@ -5,7 +5,6 @@ import importlib.util
 import json
 import os
 import shutil
-import stat
 import struct
 import subprocess
 import sys
