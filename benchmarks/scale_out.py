@@ -7,7 +7,7 @@ generated tree (warm page cache; the best of --repeat runs each).
 Dask and Spark are timed twice: the scan alone on a cluster that is already
 up, and the whole run with the cluster's start and stop. An engine that
 cannot be imported is reported as missing (Spark needs Java 17+ and PySpark:
-run this with the interpreter of tools/check-spark.sh's venv to include it).
+put the directory tools/check-spark.sh installs it into on PYTHONPATH).
 """
 
 import argparse

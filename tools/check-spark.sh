@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The Spark scale-out test. It needs Java 17+ and PySpark (about 0.5 GB), so
-# it runs here instead of in the main suite, and installs what is missing:
-# the JRE from Debian, PySpark into a venv kept outside the checkout (reused
-# by later runs) with this checkout's taxon installed into it. Here a
-# missing Java or PySpark fails the run instead of skipping the test.
+# The Spark scale-out tests. They need Java 17+ and PySpark (about 0.5 GB),
+# so they run here instead of in the main suite, and this installs what is
+# missing: the JRE from Debian, PySpark into a directory kept outside the
+# checkout (reused by later runs). The interpreter is tools/check's venv when
+# it is there (as in CI, right after tools/check: taxon is not built twice),
+# else a venv beside PySpark's directory with this checkout's taxon. Here a
+# missing Java or PySpark fails the run instead of skipping the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,12 +18,24 @@ if ! command -v java >/dev/null || (( $(java_major) < 17 )); then
   apt-get -o DPkg::Lock::Timeout=600 install -y -q openjdk-17-jre-headless
 fi
 
-venv="${TAXON_SPARK_VENV:-${XDG_CACHE_HOME:-$HOME/.cache}/taxon/spark-venv}"
-if [[ ! -x "$venv/bin/python" ]]; then
-  mkdir -p "$(dirname "$venv")"
-  python3 -m venv "$venv"
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/taxon"
+if [[ -x .venv/bin/python ]] && .venv/bin/python -c 'import taxon, distributed, pytest' 2>/dev/null; then
+  py=.venv/bin/python
+else
+  venv="$cache/spark-venv"
+  [[ -x "$venv/bin/python" ]] || python3 -m venv "$venv"
+  "$venv/bin/pip" install -q '.[test]'
+  py="$venv/bin/python"
 fi
-"$venv/bin/pip" install -q 'pyspark>=3.5,<5'
-"$venv/bin/pip" install -q '.[test]'
 
-TAXON_REQUIRE_SPARK=1 "$venv/bin/python" -m pytest -q -k spark tests/test_scale_out.py
+# One directory per interpreter version: PySpark is pure Python, but pip
+# resolves its dependencies for the interpreter that installs it.
+lib="$cache/pyspark-$("$py" -c 'import sys; print("%d.%d" % sys.version_info[:2])')"
+if ! PYTHONPATH="$lib" "$py" -c 'import pyspark' 2>/dev/null; then
+  rm -rf "$lib"
+  "$py" -m pip install -q --target "$lib" 'pyspark>=3.5,<5'
+fi
+
+# PYTHONPATH reaches Spark's Python workers too: they run this interpreter.
+PYTHONPATH="$lib${PYTHONPATH:+:$PYTHONPATH}" TAXON_REQUIRE_SPARK=1 \
+  "$py" -m pytest -q -k spark tests/test_scale_out.py
