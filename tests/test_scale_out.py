@@ -206,7 +206,9 @@ def bad_input_cases():
         ("vanished", vanished, "No such file or directory"),
         ("broken link", broken_link, "broken symbolic link"),
         ("unreadable", unreadable, "Permission denied"),
-        ("device", None, "not a regular file (a character device)"),
+        ("device", "/dev/null", "not a regular file (a character device)"),
+        # A regular file whose read fails (the open succeeds), root or not.
+        ("read error", "/proc/self/mem", "Input/output error"),
     ]
 
 
@@ -216,8 +218,8 @@ def test_dask_task_reports_bad_input_per_file(tmp_path, name, make, reason):
     classified, and a FIFO never opened (the call would block)."""
     good = tmp_path / "good.pdf"
     good.write_bytes(pdf())
-    if make is None:
-        bad = Path("/dev/null")
+    if isinstance(make, str):
+        bad = Path(make)
     else:
         bad = tmp_path / "bad"
         make(bad)
@@ -251,7 +253,9 @@ def test_paths_are_escaped_as_the_command_does(tmp_path, path, shown):
 # --- Object stores (fsspec, on the local file system) ----------------------
 
 @pytest.mark.parametrize("size", [0, 1, READ_LIMIT - 1, READ_LIMIT, READ_LIMIT + 1, 10 * 2**20])
-def test_ranged_read_returns_the_head_only(tmp_path, size):
+def test_reads_return_the_head_only(tmp_path, size):
+    """The cluster examples' read and the fsspec ranged read both stop at
+    READ_LIMIT bytes, and a missing object fails alone."""
     import fsspec
     data = bytes(i * 7 % 256 for i in range(min(size, READ_LIMIT + 1))) + b"\xff" * max(0, size - READ_LIMIT - 1)
     (tmp_path / "object").write_bytes(data)
@@ -259,6 +263,7 @@ def test_ranged_read_returns_the_head_only(tmp_path, size):
     missing = str(tmp_path / "missing")
     got = object_store_scan.heads(fs, [str(tmp_path / "object"), missing, str(tmp_path / "object")])
     assert got[0] == got[2] == data[:READ_LIMIT]
+    assert dask_scan.head(os.fsencode(tmp_path / "object")) == data[:READ_LIMIT]
     assert isinstance(got[1], FileNotFoundError)
 
 
