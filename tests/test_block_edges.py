@@ -6,7 +6,7 @@ build and on the portable one (TAXON_SIMD=OFF), so both paths meet every edge.
 import pytest
 
 import taxon
-from container_builders import local_header
+from builders import local_header
 
 TEXT = "text/plain; charset=utf-8"
 BINARY = "application/octet-stream"

@@ -50,26 +50,28 @@ wait "$portable"
 aarch64-linux-gnu-g++ "${flags[@]}" "${sources[@]}" -o "$out/answers-aarch64"
 arm64=(qemu-aarch64 -L /usr/aarch64-linux-gnu "$out/answers-aarch64")
 
-# The inputs from files: every fuzz seed and every sample of the test suite
-# (tests/binary_samples.py needs only its builders, not a built module).
+# The inputs from files: every fuzz seed, every sample of the test suite and
+# the binary tests' smallest accepted buffers (those need pytest importable:
+# tools/check's venv has it; without it they are left out, with a note).
 samples=$(mktemp -d)
 trap 'rm -rf "$samples"' EXIT
-python3 - "$samples" <<'EOF'
-import pathlib, sys, types
+py=python3
+[[ -x .venv/bin/python ]] && py=.venv/bin/python
+"$py" - "$samples" <<'EOF'
+import importlib.util, pathlib, sys, types
 sys.path.insert(0, "tests")
-sys.modules.setdefault("taxon", types.ModuleType("taxon"))
+if importlib.util.find_spec("taxon") is None:
+    sys.modules["taxon"] = types.ModuleType("taxon")
 from samples import SAMPLES
-import binary_samples
 folder = pathlib.Path(sys.argv[1])
 for name, data in SAMPLES.items():
     (folder / f"s-{name}").write_bytes(data)
-n = 0
-for group in vars(binary_samples).values():
-    if isinstance(group, list):
-        for entry in group:
-            if isinstance(entry, tuple) and len(entry) >= 3 and isinstance(entry[2], bytes):
-                (folder / f"b-{n}").write_bytes(entry[2])
-                n += 1
+if importlib.util.find_spec("pytest") is None:
+    print("check-arm64: pytest not importable, the binary tests' buffers are left out", file=sys.stderr)
+else:
+    import test_binary
+    for n, data in enumerate(test_binary.ALL_SAMPLES):
+        (folder / f"b-{n}").write_bytes(data)
 EOF
 mapfile -t files < <(find fuzz/corpus "$samples" -type f | sort)
 
