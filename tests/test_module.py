@@ -193,6 +193,31 @@ def test_second_import_returns_the_same_module():
     assert result.stdout.strip() == "ok", result.stderr
 
 
+def test_threads_loading_the_module_at_once_share_one_module():
+    # Loading through a spec skips the import lock: the module's own
+    # creation must still make one module and one InternalError.
+    result = run_python("""
+        import importlib.util, sys, threading
+        path = importlib.util.find_spec("taxon").origin
+        barrier = threading.Barrier(8)
+        loaded = []
+
+        def load():
+            spec = importlib.util.spec_from_file_location("taxon", path)
+            barrier.wait()
+            module = importlib.util.module_from_spec(spec)
+            loaded.append((module, module.InternalError))
+
+        threads = [threading.Thread(target=load) for _ in range(8)]
+        for t in threads: t.start()
+        for t in threads: t.join()
+        import taxon
+        print(len(loaded), len({id(m) for m, _ in loaded} | {id(taxon)}),
+              len({id(e) for _, e in loaded} | {id(taxon.InternalError)}))
+    """)
+    assert result.stdout.split() == ["8", "1", "1"], result.stderr
+
+
 SUBINTERPRETER = """
     import _xxsubinterpreters as interpreters
     interp = interpreters.create()

@@ -16,6 +16,12 @@
 
 #include "binding.hpp"
 
+#ifndef Py_BEGIN_CRITICAL_SECTION
+// Interpreters before 3.13 have no per-object locks; the GIL serves.
+#define Py_BEGIN_CRITICAL_SECTION(op) {
+#define Py_END_CRITICAL_SECTION() }
+#endif
+
 namespace taxon::py {
 
 std::atomic<bool> HAS_CUSTOM{false};
@@ -97,6 +103,21 @@ bool convert_text(const char* parameter, PyObject* obj, const char** text, Py_ss
     return *text != nullptr;
 }
 
+// Appends one item of a magic sequence; false with an exception set.
+bool convert_magic_item(PyObject* item, std::vector<std::uint8_t>& magic) {
+    const long value = PyLong_AsLong(item);
+    if (value == -1 && PyErr_Occurred()) {
+        rename_conversion_error("magic");
+        return false;
+    }
+    if (value < 0 || value > 255) {
+        PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+        return false;
+    }
+    magic.push_back(static_cast<std::uint8_t>(value));
+    return true;
+}
+
 bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
     if (PyUnicode_Check(obj)) {
         PyErr_SetString(PyExc_TypeError, "argument 'magic': Can't extract `str` to `Vec`");
@@ -113,6 +134,26 @@ bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
         raise_not_convertible("magic", obj, "Sequence");
         return false;
     }
+    // Another thread may resize a list or bytearray while it is read: copy
+    // its contents under the object's own lock, then convert the copy.
+    // Iterating either yields the same items, so the answer is unchanged.
+    if (PyByteArray_CheckExact(obj)) {
+        Py_BEGIN_CRITICAL_SECTION(obj);
+        const auto* p = reinterpret_cast<const std::uint8_t*>(PyByteArray_AS_STRING(obj));
+        magic.assign(p, p + PyByteArray_GET_SIZE(obj));
+        Py_END_CRITICAL_SECTION();
+        return true;
+    }
+    if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) {
+        PyObject* items = PySequence_Tuple(obj);  // a list is copied under its lock
+        if (items == nullptr) return false;
+        bool ok = true;
+        for (Py_ssize_t i = 0; ok && i < PyTuple_GET_SIZE(items); ++i) {
+            ok = convert_magic_item(PyTuple_GET_ITEM(items, i), magic);
+        }
+        Py_DECREF(items);
+        return ok;
+    }
     PyObject* iter = PyObject_GetIter(obj);
     if (iter == nullptr) {
         rename_conversion_error("magic");
@@ -120,19 +161,9 @@ bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
     }
     bool ok = true;
     while (PyObject* item = PyIter_Next(iter)) {
-        const long value = PyLong_AsLong(item);
+        ok = convert_magic_item(item, magic);
         Py_DECREF(item);
-        if (value == -1 && PyErr_Occurred()) {
-            rename_conversion_error("magic");
-            ok = false;
-            break;
-        }
-        if (value < 0 || value > 255) {
-            PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
-            ok = false;
-            break;
-        }
-        magic.push_back(static_cast<std::uint8_t>(value));
+        if (!ok) break;
     }
     Py_DECREF(iter);
     if (ok && PyErr_Occurred()) {  // the iterator itself raised
@@ -190,16 +221,22 @@ PyObject* custom_hit(const char* data, std::size_t size, Answer answer) {
     if (failed) {
         // Dropping the list may run finalisers; keep the callable's error
         // apart while they run.
+#if PY_VERSION_HEX >= 0x030C0000
+        PyObject* error = PyErr_GetRaisedException();
+        list.reset();
+        PyErr_SetRaisedException(error);
+#else
         PyObject *type, *value, *traceback;
         PyErr_Fetch(&type, &value, &traceback);
         list.reset();
         PyErr_Restore(type, value, traceback);
+#endif
     }
     return hit;
 }
 
 PyObject* register_type(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* bound[5];
+    PyObject* bound[REGISTER_PARAMS.count()];
     if (!bind(REGISTER_PARAMS, args, nargs, kwnames, bound)) return nullptr;
     PyObject* mime_arg = bound[0];
     PyObject* extension_arg = bound[1];

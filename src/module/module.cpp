@@ -18,6 +18,23 @@ namespace {
 PyObject* MODULE = nullptr;          // the one module object of the process
 PyObject* INTERNAL_ERROR = nullptr;  // raised for a violated internal assumption
 
+#if PY_VERSION_HEX >= 0x030D0000
+// Guards the creation of MODULE and INTERNAL_ERROR: without the GIL two
+// threads may run PyInit_taxon at once. PyMutex detaches the waiting thread,
+// so a collection started by the creating thread never waits on it.
+PyMutex CREATION = {};
+struct CreationLock {
+    CreationLock() { PyMutex_Lock(&CREATION); }
+    ~CreationLock() { PyMutex_Unlock(&CREATION); }
+    CreationLock(const CreationLock&) = delete;
+    CreationLock& operator=(const CreationLock&) = delete;
+};
+#else
+// Older interpreters always hold the GIL here, and the import lock keeps a
+// second import of the module out while the first one runs.
+struct CreationLock {};
+#endif
+
 // Runs a function body and turns a C++ exception escaping it into a Python
 // one: MemoryError for an allocation failure, InternalError otherwise, after
 // a one-line report on stderr.
@@ -40,6 +57,8 @@ PyObject* guarded(Body&& body) noexcept {
 constexpr const char* DATA_POSITIONAL[] = {"data"};
 constexpr Parameters DETECT_MIME_PARAMS{"detect_mime", DATA_POSITIONAL, {}};
 constexpr Parameters DETECT_TYPE_PARAMS{"detect_type", DATA_POSITIONAL, {}};
+static_assert(DETECT_MIME_PARAMS.count() == 1 && DETECT_TYPE_PARAMS.count() == 1,
+              "answer() binds its one argument to a single slot");
 
 PyObject* answer(const Parameters& params, Answer which, PyObject* const* args, Py_ssize_t nargs,
                  PyObject* kwnames) {
@@ -137,8 +156,16 @@ bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
 }
 
 PyObject* create_module() {
-    PyObject* module = PyModule_Create2(&DEFINITION, 1013);
+    PyObject* module = PyModule_Create2(&DEFINITION, PYTHON_API_VERSION);
     if (module == nullptr) return nullptr;
+#ifdef Py_GIL_DISABLED
+    // Every shared structure is guarded by its own lock or atomics, and
+    // Python objects are only touched through thread-safe API.
+    if (PyUnstable_Module_SetGIL(module, Py_MOD_GIL_NOT_USED) < 0) {
+        Py_DECREF(module);
+        return nullptr;
+    }
+#endif
     PyObject* name = PyModule_GetNameObject(module);
     bool ok = name != nullptr;
     for (PyMethodDef& def : FUNCTIONS) {
@@ -175,6 +202,7 @@ PyMODINIT_FUNC PyInit_taxon() {
         PyErr_SetString(PyExc_ImportError, "taxon can only be imported in the main interpreter");
         return nullptr;
     }
+    [[maybe_unused]] CreationLock hold;
     if (MODULE == nullptr) {
         MODULE = create_module();
         if (MODULE == nullptr) return nullptr;
