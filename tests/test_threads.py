@@ -164,11 +164,20 @@ def test_import_leaves_the_gil_as_the_interpreter_set_it(env, options, gil):
 
 
 # A magic sequence resized by other threads while register() reads it: the
-# registration sees one whole state of it, never a torn one. Two threads
-# each append a "B" and pop it again, so every state is LONG "A"s followed
-# by at most two "B"s.
-@pytest.mark.parametrize("kind", ["list", "bytearray"])
-def test_magic_resized_while_it_is_read(kind):
+# registration sees one whole state of it, never a torn one. Each resizing
+# thread appends a "B" and pops it again, so every state is LONG "A"s followed
+# by at most one "B" per resizer. A bytearray gets one resizer, and is left
+# out on 3.13's free-threaded build: there its own methods take no lock, so it
+# is torn even while a reader holds its lock (and two resizers corrupt it).
+BYTEARRAY_UNLOCKED = FREE_THREADED and sys.version_info < (3, 14)
+
+
+@pytest.mark.parametrize("kind, resizers", [
+    ("list", 2),
+    pytest.param("bytearray", 1, marks=pytest.mark.skipif(
+        BYTEARRAY_UNLOCKED, reason="bytearray methods take no lock on a free-threaded 3.13")),
+])
+def test_magic_resized_while_it_is_read(kind, resizers):
     run_scenario(f"""
         LONG = 2000
         magic = {kind}(b"A" * LONG)
@@ -179,13 +188,13 @@ def test_magic_resized_while_it_is_read(kind):
 
         def register():
             taxon.register("x/m", ".m", magic=magic)
-            hit = taxon.detect_mime(b"A" * LONG + b"BB") == "x/m"
+            hit = taxon.detect_mime(b"A" * LONG + b"B" * {resizers}) == "x/m"
             miss = taxon.detect_mime(b"A" * (LONG - 1) + b"B") != "x/m"
             if not (hit and miss):
                 errors.append((hit, miss))
             taxon.clear_registrations()
 
-        start_all([run_for(1.0, resize), run_for(1.0, resize), run_for(1.0, register)])
+        start_all([run_for(1.0, resize) for _ in range({resizers})] + [run_for(1.0, register)])
         assert not errors, errors[:5]
         print("ok")
     """)

@@ -7,12 +7,14 @@
 # present. The deb-src line is given to apt through a private sources file and
 # private list/cache directories, so the system's apt state is left untouched.
 #
-# Candidates are tried newest first: python3.14 from forky, then python3.13
-# from trixie (a suite's index can name a version its mirror no longer
-# serves). TAXON_FT_SOURCES="suite:version ..." overrides the list.
+# TAXON_FT_SOURCES lists "suite:version" candidates, tried in order; the
+# default is python3.13 from trixie, the newest whose source the archive
+# served when this was written (forky and sid index python3.14, but their
+# pool answered 404 for it). TAXON_FT_SOURCES="forky:3.14 trixie:3.13" tries
+# the newer one first.
 set -euo pipefail
 
-read -r -a candidates <<< "${TAXON_FT_SOURCES:-forky:3.14 trixie:3.13}"
+read -r -a candidates <<< "${TAXON_FT_SOURCES:-trixie:3.13}"
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/taxon"
 
 usable() { [[ -x "$1" ]] && "$1" -c 'import ssl, sys, sysconfig, venv; sys.exit(not sysconfig.get_config_var("Py_GIL_DISABLED"))' 2>/dev/null; }
