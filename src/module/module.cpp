@@ -21,7 +21,9 @@ PyObject* INTERNAL_ERROR = nullptr;  // raised for a violated internal assumptio
 #if PY_VERSION_HEX >= 0x030D0000
 // Guards the creation of MODULE and INTERNAL_ERROR: without the GIL two
 // threads may run PyInit_taxon at once. PyMutex detaches the waiting thread,
-// so a collection started by the creating thread never waits on it.
+// so a collection started by the creating thread never waits on it. No
+// Python code runs while it is held (these interpreters start collections
+// between bytecodes, not inside allocations), so it is never taken twice.
 PyMutex CREATION = {};
 struct CreationLock {
     CreationLock() { PyMutex_Lock(&CREATION); }
@@ -138,6 +140,12 @@ PyModuleDef DEFINITION = {
 bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
     PyObject* function = PyCMethod_New(def, module, module_name, nullptr);
     if (function == nullptr) return false;
+#if defined(Py_GIL_DISABLED) && PY_VERSION_HEX >= 0x030E0000
+    // Every caller's thread loads these functions: with deferred counting
+    // the interpreter does not write their reference counts per call.
+    // Done before the function is shared; declining is harmless.
+    (void)PyUnstable_Object_EnableDeferredRefcount(function);
+#endif
     PyObject* name = PyObject_GetAttrString(function, "__name__");
     bool ok = name != nullptr;
     if (ok) {
