@@ -125,6 +125,7 @@ PyMethodDef FUNCTIONS[] = {
      "registered()\n--\n\nReturns the registered (mime, extension) pairs in registration order."},
     {"clear_registrations", as_cfunction(clear_entry), METH_NOARGS,
      "clear_registrations()\n--\n\nDrops every registered type."},
+    {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef DEFINITION = {
@@ -132,34 +133,25 @@ PyModuleDef DEFINITION = {
     "taxon",
     "Tells what kind of file a bytes buffer holds, from its content alone.",
     0,        // no per-module state
-    nullptr,  // functions are added one by one
+    nullptr,  // functions are added by add_functions, after __all__
     nullptr, nullptr, nullptr, nullptr,
 };
 
-// Adds `def` as a function bound to `module` and appends its name to __all__.
-bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
-    PyObject* function = PyCMethod_New(def, module, module_name, nullptr);
-    if (function == nullptr) return false;
-#if defined(Py_GIL_DISABLED) && PY_VERSION_HEX >= 0x030E0000
-    // Every caller's thread loads these functions: with deferred counting
-    // the interpreter does not write their reference counts per call.
-    // Done before the function is shared; declining is harmless.
-    (void)PyUnstable_Object_EnableDeferredRefcount(function);
-#endif
-    PyObject* name = PyObject_GetAttrString(function, "__name__");
-    bool ok = name != nullptr;
-    if (ok) {
-        PyObject* all = PyObject_GetAttrString(module, "__all__");
-        if (all == nullptr && PyErr_ExceptionMatches(PyExc_AttributeError)) {
-            PyErr_Clear();
-            all = PyList_New(0);
-            if (all != nullptr && PyObject_SetAttrString(module, "__all__", all) < 0) Py_CLEAR(all);
-        }
-        ok = all != nullptr && PyList_Append(all, name) == 0 && PyObject_SetAttr(module, name, function) == 0;
-        Py_XDECREF(all);
+// Adds the functions and __all__, which names them in table order. The
+// functions are made by PyModule_AddFunctions, which lets a free-threaded
+// interpreter defer (3.13: make immortal) their reference counts: every
+// caller's thread loads them, and per-call count writes from two threads
+// to one object cost more than a detection.
+bool add_functions(PyObject* module) {
+    PyObject* all = PyList_New(0);
+    if (all == nullptr) return false;
+    bool ok = PyModule_AddObjectRef(module, "__all__", all) == 0 && PyModule_AddFunctions(module, FUNCTIONS) == 0;
+    for (const PyMethodDef* def = FUNCTIONS; ok && def->ml_name != nullptr; ++def) {
+        PyObject* name = PyUnicode_FromString(def->ml_name);
+        ok = name != nullptr && PyList_Append(all, name) == 0;
+        Py_XDECREF(name);
     }
-    Py_XDECREF(name);
-    Py_DECREF(function);
+    Py_DECREF(all);
     return ok;
 }
 
@@ -174,13 +166,7 @@ PyObject* create_module() {
         return nullptr;
     }
 #endif
-    PyObject* name = PyModule_GetNameObject(module);
-    bool ok = name != nullptr;
-    for (PyMethodDef& def : FUNCTIONS) {
-        if (!ok) break;
-        ok = add_function(module, name, &def);
-    }
-    Py_XDECREF(name);
+    bool ok = add_functions(module);
     if (ok && INTERNAL_ERROR == nullptr) {
         INTERNAL_ERROR = PyErr_NewExceptionWithDoc(
             "taxon.InternalError",
