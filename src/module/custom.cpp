@@ -137,6 +137,8 @@ bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
     // Another thread may resize a list or bytearray while it is read: copy
     // its contents under the object's own lock, then convert the copy.
     // Iterating either yields the same items, so the answer is unchanged.
+    // (A bytearray's own methods take that lock from 3.14 on; on 3.13's
+    // free-threaded build resizing one while it is read stays a race.)
     if (PyByteArray_CheckExact(obj)) {
         Py_BEGIN_CRITICAL_SECTION(obj);
         const auto* p = reinterpret_cast<const std::uint8_t*>(PyByteArray_AS_STRING(obj));
