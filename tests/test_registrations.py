@@ -84,6 +84,38 @@ def test_first_registration_wins_and_duplicates_are_kept():
     assert taxon.registered() == [("x/one", ".1"), ("x/two", ".2"), ("x/one", ".1")]
 
 
+# Tables of magic registrations alone are matched without taking the list;
+# once a callable is registered (until a clear) every detection takes it.
+# Both ways must give the same first-registered-wins answers.
+ORDER_ACROSS_KINDS = [
+    # (registrations in order, "clear" empties the table; buffer; expected index or None)
+    ([b"AB", b"A"], b"ABC", 0),
+    ([b"AB", b"A"], b"AC", 1),
+    ([b"AB", True], b"ABC", 0),
+    ([True, b"AB"], b"ABC", 0),
+    ([False, b"A", True], b"ABC", 1),
+    ([False, "clear", b"A"], b"ABC", 2),
+    ([True, "clear", b"X"], b"ABC", None),
+    ([b"A", "clear", False, b"AB"], b"ABC", 3),
+]
+
+
+@pytest.mark.parametrize("steps, data, expected", ORDER_ACROSS_KINDS)
+def test_first_accepting_registration_answers_whatever_its_kind(steps, data, expected):
+    for i, step in enumerate(steps):
+        if step == "clear":
+            taxon.clear_registrations()
+        elif isinstance(step, bytes):
+            taxon.register(f"x/{i}", f".{i}", magic=step)
+        else:
+            taxon.register(f"x/{i}", f".{i}", matcher=lambda d, answer=step: answer)
+    got = (taxon.detect_mime(data), taxon.detect_type(data))
+    if expected is None:
+        assert not got[0].startswith("x/")
+    else:
+        assert got == (f"x/{expected}", f".{expected}")
+
+
 def test_answer_is_the_stored_string_not_the_argument():
     class Text(str):
         pass

@@ -121,7 +121,11 @@ def registrar(seed):
 start = time.monotonic()
 detectors = [threading.Thread(target=detector, args=(i,)) for i in range(DETECTORS)]
 registrars = [threading.Thread(target=registrar, args=(100 + i,)) for i in range(2)]
-for t in detectors + registrars:
+for t in registrars:
+    t.start()
+while not taxon.registered():   # detections start with registrations in place
+    time.sleep(0.001)
+for t in detectors:
     t.start()
 for t in detectors:
     t.join()

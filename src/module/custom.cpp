@@ -4,6 +4,12 @@
 // a lock is taken and released after it is dropped: releasing the last
 // reference to an old registration may run a finaliser, and that finaliser
 // may call back into this module.
+//
+// The lock is split into shards, one cache line each, and a thread reads
+// under its own shard's lock while a writer takes them all: threads
+// detecting at once then write no common memory. While the list holds no
+// callable, a detection matches under that lock and takes no reference to
+// the list (whose shared count would otherwise be written by every call).
 #include "custom.hpp"
 
 #include <cstdint>
@@ -54,9 +60,16 @@ struct CustomType {
 using List = std::vector<std::shared_ptr<const CustomType>>;
 using ListRef = std::shared_ptr<const List>;
 
-struct Table {
+constexpr std::size_t SHARDS = 16;
+
+struct alignas(64) Shard {
     std::shared_mutex lock;
-    ListRef current = std::make_shared<const List>();
+};
+
+struct Table {
+    Shard shards[SHARDS];
+    ListRef current = std::make_shared<const List>();  // written under every shard's lock
+    bool callables = false;                            // whether `current` holds one
 };
 
 // Created on first use and never destroyed: its Python references must not
@@ -66,9 +79,32 @@ Table& custom_table() {
     return *table;
 }
 
+// The lock this thread reads under: threads take shards in turn.
+std::shared_mutex& reader_lock(Table& table) {
+    static std::atomic<std::size_t> next{0};
+    thread_local const std::size_t shard = next.fetch_add(1, std::memory_order_relaxed) % SHARDS;
+    return table.shards[shard].lock;
+}
+
+// Holds every shard's lock: excludes all readers.
+class WriterLock {
+public:
+    explicit WriterLock(Table& table) : table_(table) {
+        for (Shard& s : table_.shards) s.lock.lock();
+    }
+    ~WriterLock() {
+        for (Shard& s : table_.shards) s.lock.unlock();
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+private:
+    Table& table_;
+};
+
 ListRef snapshot() {
     Table& table = custom_table();
-    std::shared_lock<std::shared_mutex> hold(table.lock);
+    std::shared_lock<std::shared_mutex> hold(reader_lock(table));
     return table.current;
 }
 
@@ -199,7 +235,23 @@ constexpr Parameters REGISTER_PARAMS{"register", REGISTER_POSITIONAL, REGISTER_K
 
 PyObject* custom_hit(const char* data, std::size_t size, Answer answer) {
     if (!HAS_CUSTOM.load(std::memory_order_acquire)) return nullptr;
-    ListRef list = snapshot();
+    ListRef list;
+    {
+        Table& table = custom_table();
+        std::shared_lock<std::shared_mutex> hold(reader_lock(table));
+        if (!table.callables) {
+            // Magic only: no Python code runs, so match under the lock.
+            for (const auto& entry : *table.current) {
+                if (magic_accepts(entry->matcher, data, size)) {
+                    PyObject* hit = answer == Answer::mime ? entry->mime : entry->extension;
+                    Py_INCREF(hit);
+                    return hit;
+                }
+            }
+            return nullptr;
+        }
+        list = table.current;
+    }
     PyObject* hit = nullptr;
     bool failed = false;
     for (const auto& entry : *list) {
@@ -298,12 +350,13 @@ PyObject* register_type(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     ListRef old;
     {
         Table& table = custom_table();
-        std::unique_lock<std::shared_mutex> hold(table.lock);
+        WriterLock hold(table);
         auto next = std::make_shared<List>();
         next->reserve(table.current->size() + 1);
         *next = *table.current;
         next->push_back(entry);
         old = std::exchange(table.current, std::move(next));
+        table.callables = table.callables || entry->matcher.callable != nullptr;
         HAS_CUSTOM.store(true, std::memory_order_release);
     }
     // `old` and `entry` are released here, outside every lock.
@@ -331,8 +384,9 @@ PyObject* clear_registrations(PyObject*, PyObject*) {
     ListRef old;
     {
         Table& table = custom_table();
-        std::unique_lock<std::shared_mutex> hold(table.lock);
+        WriterLock hold(table);
         old = std::exchange(table.current, std::move(empty));
+        table.callables = false;
         HAS_CUSTOM.store(false, std::memory_order_release);
     }
     old.reset();  // outside the lock: may run finalisers that call back in
