@@ -82,7 +82,8 @@ srcdir=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'Python-*' | hea
 start=$SECONDS
 (
   cd "$srcdir"
-  ./configure -q --disable-gil --prefix="$prefix" --with-ensurepip=install >&2
+  # No PGO, no test suite, no test-only extension modules.
+  ./configure -q --disable-gil --disable-test-modules --prefix="$prefix" --with-ensurepip=install >&2
   make -j2 -s >&2
   rm -rf "$prefix"
   make -s altinstall >&2
