@@ -4,10 +4,18 @@ Each scenario runs in a subprocess with a timeout, so a deadlock fails the
 test instead of hanging the suite, and a crash shows as a bad exit status.
 """
 import os
+import re
 import subprocess
 import sys
+import sysconfig
 import textwrap
 
+import pytest
+
+import taxon
+
+ROOT_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+FREE_THREADED = bool(sysconfig.get_config_var("Py_GIL_DISABLED"))
 # Under emulation (tools/check-arm64.sh --python) everything runs many times
 # slower: the time limits grow by this factor.
 TIME_SCALE = float(os.environ.get("TAXON_TEST_TIME_SCALE", "1"))
@@ -137,3 +145,123 @@ def test_callables_calling_back_from_several_threads():
         assert not errors, errors[:5]
         print("ok")
     """)
+
+
+GIL_STATES = [
+    # (extra environment, interpreter options, GIL expected on after the import)
+    ({}, [], False),                       # the module itself must not turn it on
+    ({"PYTHON_GIL": "1"}, [], True),       # the probe sees the GIL when it is on
+    ({}, ["-X", "gil=1"], True),
+]
+
+
+@pytest.mark.skipif(not FREE_THREADED, reason="needs a free-threaded interpreter (configured with --disable-gil)")
+@pytest.mark.parametrize("env, options, gil", GIL_STATES)
+def test_import_leaves_the_gil_as_the_interpreter_set_it(env, options, gil):
+    clean = {k: v for k, v in os.environ.items() if k != "PYTHON_GIL"}
+    code = "import sys, taxon; print(sys._is_gil_enabled(), taxon.detect_mime(b''))"
+    result = subprocess.run([sys.executable, "-W", "always", *options, "-c", code], capture_output=True,
+                            text=True, timeout=60 * TIME_SCALE, env={**clean, **env})
+    assert result.returncode == 0 and result.stderr == "", result
+    assert result.stdout.split() == [str(gil), "application/octet-stream"]
+
+
+# A magic sequence resized by other threads while register() reads it: the
+# registration sees one whole state of it, never a torn one. Each resizing
+# thread appends a "B" and pops it again, so every state is LONG "A"s followed
+# by at most one "B" per resizer. A bytearray gets one resizer, and is left
+# out on 3.13's free-threaded build: there its own methods take no lock, so it
+# is torn even while a reader holds its lock (and two resizers corrupt it).
+BYTEARRAY_UNLOCKED = FREE_THREADED and sys.version_info < (3, 14)
+
+
+@pytest.mark.parametrize("kind, resizers", [
+    ("list", 2),
+    pytest.param("bytearray", 1, marks=pytest.mark.skipif(
+        BYTEARRAY_UNLOCKED, reason="bytearray methods take no lock on a free-threaded 3.13")),
+])
+def test_magic_resized_while_it_is_read(kind, resizers):
+    run_scenario(f"""
+        LONG = 2000
+        magic = {kind}(b"A" * LONG)
+
+        def resize():
+            magic.append(66)
+            magic.pop()
+
+        def register():
+            taxon.register("x/m", ".m", magic=magic)
+            hit = taxon.detect_mime(b"A" * LONG + b"B" * {resizers}) == "x/m"
+            miss = taxon.detect_mime(b"A" * (LONG - 1) + b"B") != "x/m"
+            if not (hit and miss):
+                errors.append((hit, miss))
+            taxon.clear_registrations()
+
+        start_all([run_for(1.0, resize) for _ in range({resizers})] + [run_for(1.0, register)])
+        assert not errors, errors[:5]
+        print("ok")
+    """)
+
+
+def test_each_caller_gets_the_exception_its_own_detection_raised():
+    run_scenario("""
+        class Refused(Exception):
+            pass
+
+        def judge(data):
+            time.sleep(0)
+            if data.startswith(b"RAISE"):
+                raise Refused(data)
+            return data.startswith(b"CB")
+
+        taxon.register("x/cb", ".cb", matcher=judge)
+        counts = [0] * 6
+
+        def worker(n):
+            mine = b"RAISE%d" % n
+            def work():
+                try:
+                    taxon.detect_type(mine)
+                except Refused as e:
+                    if e.args[0] != mine:
+                        errors.append(("foreign exception", n, e.args))
+                    counts[n] += 1
+                else:
+                    errors.append(("no exception", n))
+                if taxon.detect_mime(b"CB%d" % n) != "x/cb":
+                    errors.append(("bad answer", n))
+            return run_for(1.5, work)
+
+        start_all([worker(n) for n in range(6)])
+        assert not errors, errors[:5]
+        assert all(counts), counts
+        print("ok")
+    """)
+
+
+def readme_thread_example():
+    with open(os.path.join(ROOT_DIR, "README.md"), encoding="utf-8") as f:
+        text = f.read()
+    section = text.split("\n## Threads\n", 1)[1].split("\n## ", 1)[0]
+    return re.search(r"```python\n(.*?)```", section, re.S).group(1)
+
+
+def test_readme_thread_pool_scan_runs(tmp_path):
+    tree = tmp_path / "tree"
+    (tree / "sub").mkdir(parents=True)
+    contents = {"a.png": b"\x89PNG\r\n\x1a\n" + bytes(32), "b.txt": "Grüße\n".encode() * 50,
+                "sub/c.pdf": b"%PDF-1.7\n", "sub/empty": b""}
+    for name, data in contents.items():
+        (tree / name).write_bytes(data)
+    expected = {str(tree / n): taxon.detect_mime(d) for n, d in contents.items()}
+    os.mkfifo(tree / "fifo")
+    os.symlink(tree / "missing", tree / "broken")
+    expected[str(tree / "fifo")] = "error: not a regular file"
+    expected[str(tree / "broken")] = "error: No such file or directory"
+    script = tmp_path / "scan.py"
+    script.write_text(readme_thread_example(), encoding="utf-8")
+    result = subprocess.run([sys.executable, str(script), str(tree)], capture_output=True, text=True, timeout=60 * TIME_SCALE)
+    assert result.returncode == 0, result.stderr
+    lines = result.stdout.splitlines()
+    assert [line.split("\t")[0] for line in lines] == sorted(expected)
+    assert dict(line.split("\t", 1) for line in lines) == expected

@@ -5,6 +5,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstddef>
 #include <span>
 
 namespace taxon::py {
@@ -13,6 +14,9 @@ struct Parameters {
     const char* function;                         // for messages: "register"
     std::span<const char* const> positional;      // positional-or-keyword, all required
     std::span<const char* const> keyword_only;    // all optional
+
+    // The number of slots bind() fills.
+    constexpr std::size_t count() const { return positional.size() + keyword_only.size(); }
 };
 
 // Binds a fast call's arguments to `out`, which has one slot per parameter

@@ -4,6 +4,12 @@
 // a lock is taken and released after it is dropped: releasing the last
 // reference to an old registration may run a finaliser, and that finaliser
 // may call back into this module.
+//
+// The lock is split into shards, one cache line each, and a thread reads
+// under its own shard's lock while a writer takes them all: threads
+// detecting at once then write no common memory. While the list holds no
+// callable, a detection matches under that lock and takes no reference to
+// the list (whose shared count would otherwise be written by every call).
 #include "custom.hpp"
 
 #include <cstdint>
@@ -15,6 +21,12 @@
 #include <vector>
 
 #include "binding.hpp"
+
+#ifndef Py_BEGIN_CRITICAL_SECTION
+// Interpreters before 3.13 have no per-object locks; the GIL serves.
+#define Py_BEGIN_CRITICAL_SECTION(op) {
+#define Py_END_CRITICAL_SECTION() }
+#endif
 
 namespace taxon::py {
 
@@ -48,9 +60,16 @@ struct CustomType {
 using List = std::vector<std::shared_ptr<const CustomType>>;
 using ListRef = std::shared_ptr<const List>;
 
-struct Table {
+constexpr std::size_t SHARDS = 16;
+
+struct alignas(64) Shard {
     std::shared_mutex lock;
-    ListRef current = std::make_shared<const List>();
+};
+
+struct Table {
+    Shard shards[SHARDS];
+    ListRef current = std::make_shared<const List>();  // written under every shard's lock
+    bool callables = false;                            // whether `current` holds one
 };
 
 // Created on first use and never destroyed: its Python references must not
@@ -60,9 +79,32 @@ Table& custom_table() {
     return *table;
 }
 
+// The lock this thread reads under: threads take shards in turn.
+std::shared_mutex& reader_lock(Table& table) {
+    static std::atomic<std::size_t> next{0};
+    thread_local const std::size_t shard = next.fetch_add(1, std::memory_order_relaxed) % SHARDS;
+    return table.shards[shard].lock;
+}
+
+// Holds every shard's lock: excludes all readers.
+class WriterLock {
+public:
+    explicit WriterLock(Table& table) : table_(table) {
+        for (Shard& s : table_.shards) s.lock.lock();
+    }
+    ~WriterLock() {
+        for (Shard& s : table_.shards) s.lock.unlock();
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+
+private:
+    Table& table_;
+};
+
 ListRef snapshot() {
     Table& table = custom_table();
-    std::shared_lock<std::shared_mutex> hold(table.lock);
+    std::shared_lock<std::shared_mutex> hold(reader_lock(table));
     return table.current;
 }
 
@@ -97,6 +139,21 @@ bool convert_text(const char* parameter, PyObject* obj, const char** text, Py_ss
     return *text != nullptr;
 }
 
+// Appends one item of a magic sequence; false with an exception set.
+bool convert_magic_item(PyObject* item, std::vector<std::uint8_t>& magic) {
+    const long value = PyLong_AsLong(item);
+    if (value == -1 && PyErr_Occurred()) {
+        rename_conversion_error("magic");
+        return false;
+    }
+    if (value < 0 || value > 255) {
+        PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+        return false;
+    }
+    magic.push_back(static_cast<std::uint8_t>(value));
+    return true;
+}
+
 bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
     if (PyUnicode_Check(obj)) {
         PyErr_SetString(PyExc_TypeError, "argument 'magic': Can't extract `str` to `Vec`");
@@ -113,6 +170,28 @@ bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
         raise_not_convertible("magic", obj, "Sequence");
         return false;
     }
+    // Another thread may resize a list or bytearray while it is read: copy
+    // its contents under the object's own lock, then convert the copy.
+    // Iterating either yields the same items, so the answer is unchanged.
+    // (A bytearray's own methods take that lock from 3.14 on; on 3.13's
+    // free-threaded build resizing one while it is read stays a race.)
+    if (PyByteArray_CheckExact(obj)) {
+        Py_BEGIN_CRITICAL_SECTION(obj);
+        const auto* p = reinterpret_cast<const std::uint8_t*>(PyByteArray_AS_STRING(obj));
+        magic.assign(p, p + PyByteArray_GET_SIZE(obj));
+        Py_END_CRITICAL_SECTION();
+        return true;
+    }
+    if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) {
+        PyObject* items = PySequence_Tuple(obj);  // a list is copied under its lock
+        if (items == nullptr) return false;
+        bool ok = true;
+        for (Py_ssize_t i = 0; ok && i < PyTuple_GET_SIZE(items); ++i) {
+            ok = convert_magic_item(PyTuple_GET_ITEM(items, i), magic);
+        }
+        Py_DECREF(items);
+        return ok;
+    }
     PyObject* iter = PyObject_GetIter(obj);
     if (iter == nullptr) {
         rename_conversion_error("magic");
@@ -120,19 +199,9 @@ bool convert_magic(PyObject* obj, std::vector<std::uint8_t>& magic) {
     }
     bool ok = true;
     while (PyObject* item = PyIter_Next(iter)) {
-        const long value = PyLong_AsLong(item);
+        ok = convert_magic_item(item, magic);
         Py_DECREF(item);
-        if (value == -1 && PyErr_Occurred()) {
-            rename_conversion_error("magic");
-            ok = false;
-            break;
-        }
-        if (value < 0 || value > 255) {
-            PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
-            ok = false;
-            break;
-        }
-        magic.push_back(static_cast<std::uint8_t>(value));
+        if (!ok) break;
     }
     Py_DECREF(iter);
     if (ok && PyErr_Occurred()) {  // the iterator itself raised
@@ -166,7 +235,23 @@ constexpr Parameters REGISTER_PARAMS{"register", REGISTER_POSITIONAL, REGISTER_K
 
 PyObject* custom_hit(const char* data, std::size_t size, Answer answer) {
     if (!HAS_CUSTOM.load(std::memory_order_acquire)) return nullptr;
-    ListRef list = snapshot();
+    ListRef list;
+    {
+        Table& table = custom_table();
+        std::shared_lock<std::shared_mutex> hold(reader_lock(table));
+        if (!table.callables) {
+            // Magic only: no Python code runs, so match under the lock.
+            for (const auto& entry : *table.current) {
+                if (magic_accepts(entry->matcher, data, size)) {
+                    PyObject* hit = answer == Answer::mime ? entry->mime : entry->extension;
+                    Py_INCREF(hit);
+                    return hit;
+                }
+            }
+            return nullptr;
+        }
+        list = table.current;
+    }
     PyObject* hit = nullptr;
     bool failed = false;
     for (const auto& entry : *list) {
@@ -190,16 +275,22 @@ PyObject* custom_hit(const char* data, std::size_t size, Answer answer) {
     if (failed) {
         // Dropping the list may run finalisers; keep the callable's error
         // apart while they run.
+#if PY_VERSION_HEX >= 0x030C0000
+        PyObject* error = PyErr_GetRaisedException();
+        list.reset();
+        PyErr_SetRaisedException(error);
+#else
         PyObject *type, *value, *traceback;
         PyErr_Fetch(&type, &value, &traceback);
         list.reset();
         PyErr_Restore(type, value, traceback);
+#endif
     }
     return hit;
 }
 
 PyObject* register_type(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* bound[5];
+    PyObject* bound[REGISTER_PARAMS.count()];
     if (!bind(REGISTER_PARAMS, args, nargs, kwnames, bound)) return nullptr;
     PyObject* mime_arg = bound[0];
     PyObject* extension_arg = bound[1];
@@ -259,12 +350,13 @@ PyObject* register_type(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
     ListRef old;
     {
         Table& table = custom_table();
-        std::unique_lock<std::shared_mutex> hold(table.lock);
+        WriterLock hold(table);
         auto next = std::make_shared<List>();
         next->reserve(table.current->size() + 1);
         *next = *table.current;
         next->push_back(entry);
         old = std::exchange(table.current, std::move(next));
+        table.callables = table.callables || entry->matcher.callable != nullptr;
         HAS_CUSTOM.store(true, std::memory_order_release);
     }
     // `old` and `entry` are released here, outside every lock.
@@ -292,8 +384,9 @@ PyObject* clear_registrations(PyObject*, PyObject*) {
     ListRef old;
     {
         Table& table = custom_table();
-        std::unique_lock<std::shared_mutex> hold(table.lock);
+        WriterLock hold(table);
         old = std::exchange(table.current, std::move(empty));
+        table.callables = false;
         HAS_CUSTOM.store(false, std::memory_order_release);
     }
     old.reset();  // outside the lock: may run finalisers that call back in

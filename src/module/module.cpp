@@ -18,6 +18,25 @@ namespace {
 PyObject* MODULE = nullptr;          // the one module object of the process
 PyObject* INTERNAL_ERROR = nullptr;  // raised for a violated internal assumption
 
+#if PY_VERSION_HEX >= 0x030D0000
+// Guards the creation of MODULE and INTERNAL_ERROR: without the GIL two
+// threads may run PyInit_taxon at once. PyMutex detaches the waiting thread,
+// so a collection started by the creating thread never waits on it. No
+// Python code runs while it is held (these interpreters start collections
+// between bytecodes, not inside allocations), so it is never taken twice.
+PyMutex CREATION = {};
+struct CreationLock {
+    CreationLock() { PyMutex_Lock(&CREATION); }
+    ~CreationLock() { PyMutex_Unlock(&CREATION); }
+    CreationLock(const CreationLock&) = delete;
+    CreationLock& operator=(const CreationLock&) = delete;
+};
+#else
+// Older interpreters always hold the GIL here, and the import lock keeps a
+// second import of the module out while the first one runs.
+struct CreationLock {};
+#endif
+
 // Runs a function body and turns a C++ exception escaping it into a Python
 // one: MemoryError for an allocation failure, InternalError otherwise, after
 // a one-line report on stderr.
@@ -40,6 +59,8 @@ PyObject* guarded(Body&& body) noexcept {
 constexpr const char* DATA_POSITIONAL[] = {"data"};
 constexpr Parameters DETECT_MIME_PARAMS{"detect_mime", DATA_POSITIONAL, {}};
 constexpr Parameters DETECT_TYPE_PARAMS{"detect_type", DATA_POSITIONAL, {}};
+static_assert(DETECT_MIME_PARAMS.count() == 1 && DETECT_TYPE_PARAMS.count() == 1,
+              "answer() binds its one argument to a single slot");
 
 PyObject* answer(const Parameters& params, Answer which, PyObject* const* args, Py_ssize_t nargs,
                  PyObject* kwnames) {
@@ -104,6 +125,7 @@ PyMethodDef FUNCTIONS[] = {
      "registered()\n--\n\nReturns the registered (mime, extension) pairs in registration order."},
     {"clear_registrations", as_cfunction(clear_entry), METH_NOARGS,
      "clear_registrations()\n--\n\nDrops every registered type."},
+    {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef DEFINITION = {
@@ -111,41 +133,40 @@ PyModuleDef DEFINITION = {
     "taxon",
     "Tells what kind of file a bytes buffer holds, from its content alone.",
     0,        // no per-module state
-    nullptr,  // functions are added one by one
+    nullptr,  // functions are added by add_functions, after __all__
     nullptr, nullptr, nullptr, nullptr,
 };
 
-// Adds `def` as a function bound to `module` and appends its name to __all__.
-bool add_function(PyObject* module, PyObject* module_name, PyMethodDef* def) {
-    PyObject* function = PyCMethod_New(def, module, module_name, nullptr);
-    if (function == nullptr) return false;
-    PyObject* name = PyObject_GetAttrString(function, "__name__");
-    bool ok = name != nullptr;
-    if (ok) {
-        PyObject* all = PyObject_GetAttrString(module, "__all__");
-        if (all == nullptr && PyErr_ExceptionMatches(PyExc_AttributeError)) {
-            PyErr_Clear();
-            all = PyList_New(0);
-            if (all != nullptr && PyObject_SetAttrString(module, "__all__", all) < 0) Py_CLEAR(all);
-        }
-        ok = all != nullptr && PyList_Append(all, name) == 0 && PyObject_SetAttr(module, name, function) == 0;
-        Py_XDECREF(all);
+// Adds the functions and __all__, which names them in table order. The
+// functions are made by PyModule_AddFunctions, which lets a free-threaded
+// interpreter defer (3.13: make immortal) their reference counts: every
+// caller's thread loads them, and per-call count writes from two threads
+// to one object cost more than a detection.
+bool add_functions(PyObject* module) {
+    PyObject* all = PyList_New(0);
+    if (all == nullptr) return false;
+    bool ok = PyModule_AddObjectRef(module, "__all__", all) == 0 && PyModule_AddFunctions(module, FUNCTIONS) == 0;
+    for (const PyMethodDef* def = FUNCTIONS; ok && def->ml_name != nullptr; ++def) {
+        PyObject* name = PyUnicode_FromString(def->ml_name);
+        ok = name != nullptr && PyList_Append(all, name) == 0;
+        Py_XDECREF(name);
     }
-    Py_XDECREF(name);
-    Py_DECREF(function);
+    Py_DECREF(all);
     return ok;
 }
 
 PyObject* create_module() {
-    PyObject* module = PyModule_Create2(&DEFINITION, 1013);
+    PyObject* module = PyModule_Create2(&DEFINITION, PYTHON_API_VERSION);
     if (module == nullptr) return nullptr;
-    PyObject* name = PyModule_GetNameObject(module);
-    bool ok = name != nullptr;
-    for (PyMethodDef& def : FUNCTIONS) {
-        if (!ok) break;
-        ok = add_function(module, name, &def);
+#ifdef Py_GIL_DISABLED
+    // Every shared structure is guarded by its own lock or atomics, and
+    // Python objects are only touched through thread-safe API.
+    if (PyUnstable_Module_SetGIL(module, Py_MOD_GIL_NOT_USED) < 0) {
+        Py_DECREF(module);
+        return nullptr;
     }
-    Py_XDECREF(name);
+#endif
+    bool ok = add_functions(module);
     if (ok && INTERNAL_ERROR == nullptr) {
         INTERNAL_ERROR = PyErr_NewExceptionWithDoc(
             "taxon.InternalError",
@@ -175,6 +196,7 @@ PyMODINIT_FUNC PyInit_taxon() {
         PyErr_SetString(PyExc_ImportError, "taxon can only be imported in the main interpreter");
         return nullptr;
     }
+    [[maybe_unused]] CreationLock hold;
     if (MODULE == nullptr) {
         MODULE = create_module();
         if (MODULE == nullptr) return nullptr;

@@ -4,6 +4,10 @@
 // without a lock (a key is published after its value and never changes);
 // inserts take the writer mutex. A str is built before the mutex is taken,
 // and released after it is dropped, so no Python code runs under it.
+//
+// The strs are interned. On a free-threaded build that makes them immortal,
+// so threads handing out the same answer do not all write its reference
+// count (which would bounce its cache line between cores).
 #include "strings.hpp"
 
 #include <atomic>
@@ -53,6 +57,7 @@ PyObject* cached(std::string_view text) {
 
     PyObject* fresh = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
     if (fresh == nullptr) return nullptr;
+    PyUnicode_InternInPlace(&fresh);  // cannot fail: on error `fresh` stays as it was
     PyObject* stored = nullptr;
     {
         std::lock_guard<std::mutex> hold(STRINGS_WRITER);
