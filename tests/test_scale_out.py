@@ -29,6 +29,10 @@ def load(name):
     return module
 
 
+# The examples need the test extras (dask, distributed, fsspec); a venv
+# without them (the sanitizer's, a free-threaded interpreter's) skips here.
+for _needed in ("distributed", "fsspec"):
+    pytest.importorskip(_needed, reason=f"the scale-out examples need {_needed} (pip install '.[test]')")
 dask_scan = load("dask_scan")
 object_store_scan = load("object_store_scan")
 
