@@ -10,6 +10,9 @@
 # comparison is skipped. The build lives outside the checkout, under
 # ${XDG_CACHE_HOME:-$HOME/.cache}/taxon/windows.
 set -euo pipefail
+# The native command, as an absolute path: the comparison runs it elsewhere.
+native="${1:-${TAXON_CLI:-$(command -v taxon || true)}}"
+[[ -n "$native" ]] && native=$(realpath "$native")
 cd "$(dirname "$0")/.."
 root=$PWD
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/taxon/windows"
@@ -21,7 +24,9 @@ apt_install() {
 cxx=x86_64-w64-mingw32-g++-posix  # the POSIX thread model: std::thread
 command -v "$cxx" >/dev/null || apt_install g++-mingw-w64-x86-64
 
-cmake -S "$root" -B "$cache/build" -G Ninja \
+# One build folder per checkout: CMake ties a build folder to its sources.
+build="$cache/build-$(printf %s "$root" | sha1sum | cut -c1-12)"
+cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_SYSTEM_NAME=Windows \
   -DCMAKE_CXX_COMPILER="$cxx" \
   -DCMAKE_RC_COMPILER=x86_64-w64-mingw32-windres \
@@ -29,11 +34,10 @@ cmake -S "$root" -B "$cache/build" -G Ninja \
   -DCMAKE_CXX_FLAGS="-Werror" \
   -DCMAKE_EXE_LINKER_FLAGS="-static" \
   -DTAXON_PYTHON=OFF -DTAXON_CLI=ON >/dev/null
-cmake --build "$cache/build" -j 2
-exe="$cache/build/taxon.exe"
+cmake --build "$build" -j 2
+exe="$build/taxon.exe"
 echo "built $exe"
 
-native="${1:-${TAXON_CLI:-$(command -v taxon || true)}}"
 # Debian's wine64 package puts its loader under /usr/lib/wine only.
 find_wine() { command -v wine64 || command -v wine || ls /usr/lib/wine/wine64 2>/dev/null || true; }
 wine=$(find_wine)
