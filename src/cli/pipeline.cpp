@@ -182,21 +182,21 @@ Pipeline::~Pipeline() {
     if (!threads_.empty()) finish();
 }
 
-void Pipeline::run_job(Job& job) const {
+void Pipeline::run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const {
     if (job.step == Job::Step::done) return;
     job.step = Job::Step::done;
     std::uint8_t buf[READ_LIMIT];
     platform::File file;
     platform::Error err = 0;
-    const bool from_stdin = !job.where && job.name == "-";
+    const bool from_stdin = !where && job.name == "-";
     if (from_stdin) {
         platform::standard_input(file);
     } else {
         platform::Kind kind = platform::Kind::unknown;
-        err = platform::open_file(job.dir, job.name, file, kind);
+        err = platform::open_file(dir, job.name, file, kind);
         if (err == 0 && kind != platform::Kind::regular) {
             job.failed = true;
-            job.line = error_line(full_path(job.where, job.name), kind_reason(kind, !job.where));
+            job.line = error_line(full_path(where, job.name), kind_reason(kind, !where));
             return;
         }
     }
@@ -204,7 +204,7 @@ void Pipeline::run_job(Job& job) const {
     if (err == 0) err = platform::read_head(file, buf, READ_LIMIT, got);
     if (err != 0) {
         job.failed = true;
-        job.line = error_line(full_path(job.where, job.name), platform::describe(err));
+        job.line = error_line(full_path(where, job.name), platform::describe(err));
         return;
     }
     job.bytes = got;
@@ -213,7 +213,7 @@ void Pipeline::run_job(Job& job) const {
     std::string& line = job.line;
     switch (settings_.summary ? Format::Mime : settings_.format) {
         case Format::Line:
-            append_printable(line, full_path(job.where, job.name));
+            append_printable(line, full_path(where, job.name));
             line += '\t';
             line += type.mime;
             line += '\t';
@@ -223,7 +223,7 @@ void Pipeline::run_job(Job& job) const {
         case Format::Ext: line = type.extension; break;
         case Format::Json:
             line = "{\"path\": ";
-            append_json_string(line, full_path(job.where, job.name));
+            append_json_string(line, full_path(where, job.name));
             line += ", \"mime\": ";
             append_json_string(line, type.mime);
             line += ", \"extension\": ";
@@ -237,10 +237,43 @@ void Pipeline::run_job(Job& job) const {
 
 void Pipeline::submit(Job&& job) {
     if (threads_.empty()) {
-        run_job(job);
+        run_job(job, job.dir, job.where);
         out_->emit(job);
         return;
     }
+    submit_pending();
+    Slot one;
+    one.dir = std::move(job.dir);
+    one.where = std::move(job.where);
+    one.jobs.push_back(std::move(job));
+    place(one);
+}
+
+void Pipeline::submit_entry(const platform::DirPtr& dir, const PathPtr& where, const std::string& name) {
+    if (threads_.empty()) {
+        Job job;
+        job.step = Job::Step::read_file;
+        job.dir = dir;
+        job.where = where;
+        job.name = name;
+        return submit(std::move(job));
+    }
+    if (!pending_.jobs.empty() && (pending_.dir != dir || pending_.where != where)) submit_pending();
+    if (pending_.jobs.empty()) {
+        pending_.dir = dir;
+        pending_.where = where;
+    }
+    Job& job = pending_.jobs.emplace_back();
+    job.step = Job::Step::read_file;
+    job.name = name;
+    if (pending_.jobs.size() == BATCH) submit_pending();
+}
+
+void Pipeline::submit_pending() {
+    if (!pending_.jobs.empty()) place(pending_);
+}
+
+void Pipeline::place(Slot& from) {
     std::unique_lock lock(mutex_);
     if (submitted_ - written_ == ring_.size()) {
         walk_waiting_ = true;
@@ -248,8 +281,14 @@ void Pipeline::submit(Job&& job) {
         walk_waiting_ = false;
     }
     Slot& slot = ring_[submitted_ % ring_.size()];
-    slot.job = std::move(job);
-    slot.done = slot.job.step == Job::Step::done;
+    slot.dir = std::move(from.dir);
+    slot.where = std::move(from.where);
+    // The vectors swap, so that both keep their room for the next batches.
+    std::swap(slot.jobs, from.jobs);
+    from.jobs.clear();
+    from.dir.reset();
+    from.where.reset();
+    slot.done = std::all_of(slot.jobs.begin(), slot.jobs.end(), [](const Job& j) { return j.step == Job::Step::done; });
     ++submitted_;
     if (slot.done) write_ready();
     else if (idle_workers_ > 0) has_work_.notify_one();
@@ -259,6 +298,7 @@ std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 
 
 void Pipeline::nudge() {
     if (threads_.empty()) return out_->flush_if_old();
+    submit_pending();
     std::lock_guard lock(mutex_);
     out_->flush_if_old();
 }
@@ -274,7 +314,7 @@ void Pipeline::submit_stdin() {
     Job job;
     job.step = Job::Step::read_file;
     job.name = "-";
-    run_job(job);
+    run_job(job, nullptr, nullptr);
     submit(std::move(job));
 }
 
@@ -295,7 +335,7 @@ void Pipeline::work() {
         const std::uint64_t seq = claimed_++;
         Slot& slot = ring_[seq % ring_.size()];
         lock.unlock();
-        run_job(slot.job);
+        for (Job& job : slot.jobs) run_job(job, slot.dir, slot.where);
         lock.lock();
         slot.done = true;
         if (seq == written_) write_ready();
@@ -307,8 +347,11 @@ void Pipeline::write_ready() {
     while (written_ < submitted_) {
         Slot& slot = ring_[written_ % ring_.size()];
         if (!slot.done) break;
-        out_->emit(slot.job);
-        slot.job = Job{};  // lets go of its directory now, not when the slot is reused
+        for (Job& job : slot.jobs) out_->emit(job);
+        // Lets go of its directory now, not when the slot is reused.
+        slot.jobs.clear();
+        slot.dir.reset();
+        slot.where.reset();
         slot.done = false;
         ++written_;
     }
@@ -317,6 +360,7 @@ void Pipeline::write_ready() {
 
 bool Pipeline::finish() {
     if (!threads_.empty()) {
+        submit_pending();
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
