@@ -10,7 +10,6 @@
 #include <unistd.h>
 #if defined(__linux__)
 #include <sched.h>
-#include <sys/syscall.h>
 #endif
 
 #include <cerrno>
@@ -31,21 +30,6 @@ private:
 };
 
 namespace {
-
-// A file's open, read and close, on the workers' hot path. On Linux they go
-// straight to the kernel: the C library's wrappers of these cancellation
-// points flip the thread's cancellation state around every call once the
-// process has threads, which costs a measurable share of each small file,
-// and no thread here is ever cancelled.
-#if defined(__linux__)
-int open_at(int dir, const char* name, int flags) { return static_cast<int>(::syscall(SYS_openat, dir, name, flags)); }
-ssize_t read_some(int fd, void* buf, std::size_t size) { return ::syscall(SYS_read, fd, buf, size); }
-void close_fd(int fd) { ::syscall(SYS_close, fd); }
-#else
-int open_at(int dir, const char* name, int flags) { return ::openat(dir, name, flags); }
-ssize_t read_some(int fd, void* buf, std::size_t size) { return ::read(fd, buf, size); }
-void close_fd(int fd) { ::close(fd); }
-#endif
 
 Kind kind_of_mode(mode_t mode) {
     if (S_ISREG(mode)) return Kind::regular;
@@ -155,13 +139,13 @@ Error status(const DirPtr& parent, const std::string& name, bool follow, Kind& k
 }
 
 File::~File() {
-    if (owned) close_fd(static_cast<int>(handle));
+    if (owned) ::close(static_cast<int>(handle));
 }
 
 Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& kind) {
     // O_NONBLOCK: should the entry have become a FIFO since it was listed,
     // the open must not wait for a writer; the fstat below then refuses it.
-    const int fd = open_at(base_of(parent), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::openat(base_of(parent), name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return errno;
     out.handle = fd;
     out.owned = true;
@@ -180,7 +164,7 @@ void standard_input(File& out) {
 Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size_t& got) {
     got = 0;
     while (got < size) {
-        const ssize_t n = read_some(static_cast<int>(file.handle), buf + got, size - got);
+        const ssize_t n = ::read(static_cast<int>(file.handle), buf + got, size - got);
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
