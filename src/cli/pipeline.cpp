@@ -1,6 +1,7 @@
 #include "cli/pipeline.hpp"
 
 #include <algorithm>
+#include <latch>
 #include <utility>
 
 #include "cli/escape.hpp"
@@ -175,7 +176,11 @@ Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t windo
     if (workers == 0) return;
     ring_.resize(std::max<std::size_t>(window, 2));
     threads_.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+    // The workers take their own descriptor tables before the walk opens
+    // anything, so that the copies they take hold nothing of it.
+    std::latch ready(workers);
+    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, &ready] { work(ready); });
+    ready.wait();
 }
 
 Pipeline::~Pipeline() {
@@ -274,7 +279,9 @@ void Pipeline::submit_pending() {
 }
 
 void Pipeline::place(Slot& from) {
+    std::vector<platform::DirPtr> released;  // closed once the lock is let go
     std::unique_lock lock(mutex_);
+    released.swap(released_);
     if (submitted_ - written_ == ring_.size()) {
         walk_waiting_ = true;
         has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
@@ -318,7 +325,10 @@ void Pipeline::submit_stdin() {
     submit(std::move(job));
 }
 
-void Pipeline::work() {
+void Pipeline::work(std::latch& ready) {
+    const bool own = platform::own_descriptors();
+    ready.count_down();
+    platform::Borrowed mine;
     std::unique_lock lock(mutex_);
     for (;;) {
         // Jobs done when submitted may have been written before any worker
@@ -335,7 +345,17 @@ void Pipeline::work() {
         const std::uint64_t seq = claimed_++;
         Slot& slot = ring_[seq % ring_.size()];
         lock.unlock();
-        for (Job& job : slot.jobs) run_job(job, slot.dir, slot.where);
+        platform::Error err = 0;
+        if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
+        for (Job& job : slot.jobs) {
+            if (err == 0) {
+                run_job(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
+            } else {
+                job.step = Job::Step::done;
+                job.failed = true;
+                job.line = error_line(full_path(slot.where, job.name), platform::describe(err));
+            }
+        }
         lock.lock();
         slot.done = true;
         if (seq == written_) write_ready();
@@ -348,8 +368,10 @@ void Pipeline::write_ready() {
         Slot& slot = ring_[written_ % ring_.size()];
         if (!slot.done) break;
         for (Job& job : slot.jobs) out_->emit(job);
-        // Lets go of its directory now, not when the slot is reused.
+        // Lets go of its directory now, not when the slot is reused; its
+        // descriptor is closed by the walk's thread, in whose table it is.
         slot.jobs.clear();
+        if (slot.dir) released_.push_back(std::move(slot.dir));
         slot.dir.reset();
         slot.where.reset();
         slot.done = false;
@@ -368,6 +390,7 @@ bool Pipeline::finish() {
         has_work_.notify_all();
         for (auto& t : threads_) t.join();
         threads_.clear();
+        released_.clear();
     }
     return out_->close();
 }

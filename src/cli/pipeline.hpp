@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <latch>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -96,7 +97,7 @@ private:
     void run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const;
     void place(Slot& from);  // moves a slot's content into the ring
     void submit_pending();
-    void work();
+    void work(std::latch& ready);
     void write_ready();  // with the lock held
     std::size_t resume_at() const;
 
@@ -104,6 +105,7 @@ private:
     std::unique_ptr<Output> out_;
     std::vector<Slot> ring_;
     Slot pending_;  // the walk's batch being filled; the walk's own
+    std::vector<platform::DirPtr> released_;  // written slots' directories
     std::uint64_t submitted_ = 0, claimed_ = 0, written_ = 0;
     bool closing_ = false;
     // Threads asleep, woken only when there is something for them: a full
