@@ -174,7 +174,11 @@ bool Output::close() {
 Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window)
     : settings_(settings), out_(std::make_unique<Output>(settings)) {
     if (workers == 0) return;
-    ring_.resize(std::max<std::size_t>(window, 2));
+    // As many files in flight as `window` says, in slots of BATCH files;
+    // yet a few slots per worker, and never more slots (directories held)
+    // than `window`.
+    const std::size_t slots = std::min<std::size_t>(window, std::max<std::size_t>(window / BATCH, 4 * std::size_t{workers}));
+    ring_.resize(std::max<std::size_t>(slots, 2));
     threads_.reserve(workers);
     // The workers take their own descriptor tables before the walk opens
     // anything, so that the copies they take hold nothing of it.

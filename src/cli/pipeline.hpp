@@ -2,8 +2,9 @@
 // must appear; worker threads read and name the files; lines are written in
 // job order, whichever worker finished first.
 //
-// Jobs live in a ring of a fixed number of slots (the reorder window): the
-// walk waits when the oldest unwritten slot is that many slots behind, so a
+// Jobs live in a ring of a fixed number of slots (the reorder window, about
+// `window` files): the walk waits when the oldest unwritten slot is that
+// many slots behind, so a
 // slow file holds back only the lines after it, and memory and open
 // descriptors stay bounded whatever the size of the tree. Files of the same
 // directory met one after the other share a slot, up to BATCH of them: the
