@@ -4,9 +4,9 @@
 //
 // Jobs live in a ring of a fixed number of slots (the reorder window, about
 // `window` files): the walk waits when the oldest unwritten slot is that
-// many slots behind, so a
-// slow file holds back only the lines after it, and memory and open
-// descriptors stay bounded whatever the size of the tree. Files of the same
+// many slots behind, so a slow file holds back only the lines after it, and
+// memory and open descriptors stay bounded whatever the size of the tree.
+// Files of the same
 // directory met one after the other share a slot, up to BATCH of them: the
 // threads then meet once per slot rather than once per file, and the
 // directory is held once per slot, which is what bounds the descriptors.
