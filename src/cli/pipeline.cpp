@@ -341,6 +341,7 @@ void Pipeline::work(std::latch& ready) {
         while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
         if (claimed_ == submitted_) {
             if (closing_) return;
+            mine.dir.reset();  // no directory held while idle
             ++idle_workers_;
             has_work_.wait(lock);
             --idle_workers_;
