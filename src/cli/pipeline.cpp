@@ -171,8 +171,8 @@ bool Output::close() {
 
 // ---- Pipeline --------------------------------------------------------------
 
-Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window)
-    : settings_(settings), out_(std::make_unique<Output>(settings)) {
+Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window, bool walk_reads)
+    : settings_(settings), out_(std::make_unique<Output>(settings)), walk_reads_(walk_reads) {
     if (workers == 0) return;
     // As many files in flight as `window` says, in slots of BATCH files;
     // yet a few slots per worker, and never more slots (directories held)
@@ -286,7 +286,14 @@ void Pipeline::place(Slot& from) {
     std::vector<platform::DirPtr> released;  // closed once the lock is let go
     std::unique_lock lock(mutex_);
     released.swap(released_);
-    if (submitted_ - written_ == ring_.size()) {
+    platform::Borrowed unused;
+    std::uint64_t seq = 0;
+    while (submitted_ - written_ == ring_.size()) {
+        // A full window: the walk reads rather than waits, when it may.
+        if (walk_reads_ && claim(seq)) {
+            run_slot(lock, seq, false, unused);
+            continue;
+        }
         walk_waiting_ = true;
         has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
         walk_waiting_ = false;
@@ -303,6 +310,10 @@ void Pipeline::place(Slot& from) {
     ++submitted_;
     if (slot.done) write_ready();
     else if (idle_workers_ > 0) has_work_.notify_one();
+    // While the workers are behind, the walk takes a slot for each it
+    // places, leaving them the rest: no thread waits for another, and
+    // there is no thread more than the processors.
+    if (walk_reads_ && submitted_ - std::max(claimed_, written_) >= HELP_AT && claim(seq)) run_slot(lock, seq, false, unused);
 }
 
 std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 3) / 4; }
@@ -329,41 +340,51 @@ void Pipeline::submit_stdin() {
     submit(std::move(job));
 }
 
+bool Pipeline::claim(std::uint64_t& seq) {
+    // Jobs done when submitted may have been written before any thread
+    // stepped past them.
+    claimed_ = std::max(claimed_, written_);
+    while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
+    if (claimed_ == submitted_) return false;
+    seq = claimed_++;
+    return true;
+}
+
+void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine) {
+    Slot& slot = ring_[seq % ring_.size()];
+    lock.unlock();
+    platform::Error err = 0;
+    if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
+    for (Job& job : slot.jobs) {
+        if (err == 0) {
+            run_job(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
+        } else {
+            job.step = Job::Step::done;
+            job.failed = true;
+            job.line = error_line(full_path(slot.where, job.name), platform::describe(err));
+        }
+    }
+    lock.lock();
+    slot.done = true;
+    if (seq == written_) write_ready();
+}
+
 void Pipeline::work(std::latch& ready) {
     const bool own = platform::own_descriptors();
     ready.count_down();
     platform::Borrowed mine;
     std::unique_lock lock(mutex_);
     for (;;) {
-        // Jobs done when submitted may have been written before any worker
-        // stepped past them.
-        claimed_ = std::max(claimed_, written_);
-        while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
-        if (claimed_ == submitted_) {
-            if (closing_) return;
-            mine.dir.reset();  // no directory held while idle
-            ++idle_workers_;
-            has_work_.wait(lock);
-            --idle_workers_;
+        std::uint64_t seq = 0;
+        if (claim(seq)) {
+            run_slot(lock, seq, own, mine);
             continue;
         }
-        const std::uint64_t seq = claimed_++;
-        Slot& slot = ring_[seq % ring_.size()];
-        lock.unlock();
-        platform::Error err = 0;
-        if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
-        for (Job& job : slot.jobs) {
-            if (err == 0) {
-                run_job(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
-            } else {
-                job.step = Job::Step::done;
-                job.failed = true;
-                job.line = error_line(full_path(slot.where, job.name), platform::describe(err));
-            }
-        }
-        lock.lock();
-        slot.done = true;
-        if (seq == written_) write_ready();
+        if (closing_) return;
+        mine.dir.reset();  // no directory held while idle
+        ++idle_workers_;
+        has_work_.wait(lock);
+        --idle_workers_;
     }
 }
 
@@ -389,7 +410,10 @@ bool Pipeline::finish() {
     if (!threads_.empty()) {
         submit_pending();
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
+            platform::Borrowed unused;
+            std::uint64_t seq = 0;
+            while (walk_reads_ && claim(seq)) run_slot(lock, seq, false, unused);
             closing_ = true;
         }
         has_work_.notify_all();

@@ -67,8 +67,10 @@ class Output;
 
 class Pipeline {
 public:
-    // `workers` 0 runs every job on the calling thread as it is submitted.
-    Pipeline(const Settings& settings, unsigned workers, std::size_t window);
+    // `workers` 0 runs every job on the calling thread as it is submitted;
+    // `walk_reads`: the submitting thread also runs jobs while the workers
+    // are behind, so that it counts as one of the reading threads.
+    Pipeline(const Settings& settings, unsigned workers, std::size_t window, bool walk_reads = false);
     ~Pipeline();
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
@@ -89,6 +91,7 @@ public:
 
 private:
     static constexpr std::size_t BATCH = 32;
+    static constexpr std::uint64_t HELP_AT = 2;  // slots waiting for a worker
     struct Slot {
         platform::DirPtr dir;
         PathPtr where;
@@ -98,6 +101,8 @@ private:
     void run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const;
     void place(Slot& from);  // moves a slot's content into the ring
     void submit_pending();
+    bool claim(std::uint64_t& seq);  // with the lock held
+    void run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine);
     void work(std::latch& ready);
     void write_ready();  // with the lock held
     std::size_t resume_at() const;
@@ -109,6 +114,7 @@ private:
     std::vector<platform::DirPtr> released_;  // written slots' directories
     std::uint64_t submitted_ = 0, claimed_ = 0, written_ = 0;
     bool closing_ = false;
+    const bool walk_reads_;
     // Threads asleep, woken only when there is something for them: a full
     // window lets the walk go on once a quarter of it is free again, not
     // at every line, which would switch threads once per file.
