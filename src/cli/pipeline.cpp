@@ -373,14 +373,26 @@ void Pipeline::work(std::latch& ready) {
     const bool own = platform::own_descriptors();
     ready.count_down();
     platform::Borrowed mine;
+    unsigned spins = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
         std::uint64_t seq = 0;
         if (claim(seq)) {
+            spins = 0;
             run_slot(lock, seq, own, mine);
             continue;
         }
         if (closing_) return;
+        // The walk places the next slot soon after the last, mostly: a few
+        // looks before sleeping spare a sleep and a wake-up per slot.
+        if (spins < SPINS) {
+            ++spins;
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
+            continue;
+        }
+        spins = 0;
         mine.dir.reset();  // no directory held while idle
         ++idle_workers_;
         has_work_.wait(lock);

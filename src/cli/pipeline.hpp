@@ -92,6 +92,7 @@ public:
 private:
     static constexpr std::size_t BATCH = 32;
     static constexpr std::uint64_t HELP_AT = 2;  // slots waiting for a worker
+    static constexpr unsigned SPINS = 100;       // looks for work before sleeping
     struct Slot {
         platform::DirPtr dir;
         PathPtr where;
