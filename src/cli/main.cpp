@@ -254,8 +254,7 @@ int main(int argc, char** argv) {
     walk_options.open_dirs = std::clamp<std::size_t>(spare / 8, 8, 256);
     const std::size_t window = std::clamp<std::size_t>(spare - walk_options.open_dirs, 16, 4096);
 
-    // The walking thread reads too, so N jobs are N threads.
-    Pipeline pipeline(opt.settings, jobs > 1 ? jobs - 1 : 0, window, true);
+    Pipeline pipeline(opt.settings, jobs > 1 ? jobs : 0, window);
     for (const std::string& path : files) handle(pipeline, opt, walk_options, path);
     return pipeline.finish() ? 0 : 1;
 }

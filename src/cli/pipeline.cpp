@@ -171,8 +171,8 @@ bool Output::close() {
 
 // ---- Pipeline --------------------------------------------------------------
 
-Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window, bool walk_reads)
-    : settings_(settings), out_(std::make_unique<Output>(settings)), walk_reads_(walk_reads) {
+Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window)
+    : settings_(settings), out_(std::make_unique<Output>(settings)) {
     if (workers == 0) return;
     // As many files in flight as `window` says, in slots of BATCH files;
     // yet a few slots per worker, and never more slots (directories held)
@@ -286,14 +286,7 @@ void Pipeline::place(Slot& from) {
     std::vector<platform::DirPtr> released;  // closed once the lock is let go
     std::unique_lock lock(mutex_);
     released.swap(released_);
-    platform::Borrowed unused;
-    std::uint64_t seq = 0;
-    while (submitted_ - written_ == ring_.size()) {
-        // A full window: the walk reads rather than waits, when it may.
-        if (walk_reads_ && claim(seq)) {
-            run_slot(lock, seq, false, unused);
-            continue;
-        }
+    if (submitted_ - written_ == ring_.size()) {
         walk_waiting_ = true;
         has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
         walk_waiting_ = false;
@@ -310,10 +303,6 @@ void Pipeline::place(Slot& from) {
     ++submitted_;
     if (slot.done) write_ready();
     else if (idle_workers_ > 0) has_work_.notify_one();
-    // While the workers are behind, the walk takes a slot for each it
-    // places, leaving them the rest: no thread waits for another, and
-    // there is no thread more than the processors.
-    if (walk_reads_ && submitted_ - std::max(claimed_, written_) >= HELP_AT && claim(seq)) run_slot(lock, seq, false, unused);
 }
 
 std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 3) / 4; }
@@ -422,10 +411,7 @@ bool Pipeline::finish() {
     if (!threads_.empty()) {
         submit_pending();
         {
-            std::unique_lock lock(mutex_);
-            platform::Borrowed unused;
-            std::uint64_t seq = 0;
-            while (walk_reads_ && claim(seq)) run_slot(lock, seq, false, unused);
+            std::lock_guard lock(mutex_);
             closing_ = true;
         }
         has_work_.notify_all();

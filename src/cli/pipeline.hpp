@@ -67,10 +67,8 @@ class Output;
 
 class Pipeline {
 public:
-    // `workers` 0 runs every job on the calling thread as it is submitted;
-    // `walk_reads`: the submitting thread also runs jobs while the workers
-    // are behind, so that it counts as one of the reading threads.
-    Pipeline(const Settings& settings, unsigned workers, std::size_t window, bool walk_reads = false);
+    // `workers` 0 runs every job on the calling thread as it is submitted.
+    Pipeline(const Settings& settings, unsigned workers, std::size_t window);
     ~Pipeline();
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
@@ -91,8 +89,7 @@ public:
 
 private:
     static constexpr std::size_t BATCH = 32;
-    static constexpr std::uint64_t HELP_AT = 2;  // slots waiting for a worker
-    static constexpr unsigned SPINS = 100;       // looks for work before sleeping
+    static constexpr unsigned SPINS = 100;  // looks for work before sleeping
     struct Slot {
         platform::DirPtr dir;
         PathPtr where;
@@ -115,7 +112,6 @@ private:
     std::vector<platform::DirPtr> released_;  // written slots' directories
     std::uint64_t submitted_ = 0, claimed_ = 0, written_ = 0;
     bool closing_ = false;
-    const bool walk_reads_;
     // Threads asleep, woken only when there is something for them: a full
     // window lets the walk go on once a quarter of it is free again, not
     // at every line, which would switch threads once per file.
