@@ -4,7 +4,9 @@ floor (open, read 3072 bytes, close: benchmarks/read_floor.c) and against
 
     python benchmarks/walk_tree.py [--taxon PATH] [--rounds N] [--skip-file] [TREE...]
 
-TREE defaults to a generated tree (200,000 small files in 2,000
+The floor is also run on two processors, as two processes over halves of
+the list and as two threads of one process: what the kernel allows a
+command of several threads. TREE defaults to a generated tree (200,000 small files in 2,000
 directories, made once under /tmp) and /usr. Every measurement is warm: each
 command runs once unmeasured, then --rounds times; the table shows the median
 with the spread (min-max) that the machine's other load caused. A cold run
@@ -96,7 +98,7 @@ def main():
     trees = [Path(t) for t in args.trees] or [GENERATED, Path("/usr")]
     work = Path(tempfile.mkdtemp())
     floor = work / "read_floor"
-    subprocess.run(["cc", "-O2", "-o", floor, HERE / "read_floor.c"], check=True)
+    subprocess.run(["cc", "-O2", "-pthread", "-o", floor, HERE / "read_floor.c"], check=True)
     load = os.getloadavg()[0]
     print(f"machine: {os.uname().nodename}, {os.cpu_count()} CPUs, load {load:.1f} at start, "
           f"{args.rounds} rounds, warm cache")
@@ -111,7 +113,15 @@ def main():
         # What taxon names: its lines on stdout and stderr.
         _, r = timed([args.taxon, "-r", "--mime", str(tree)], capture=True)
         named = r.stdout.count(b"\n") + r.stderr.count(b"\n")
-        rows = [("floor (open, read 3072, close)", [floor, "-0", listing], n)]
+        # The floor on two processors: two processes over halves of the list,
+        # and two threads of one process (which share a descriptor table).
+        paths = listing.read_bytes().split(b"\0")[:-1]
+        halves = [work / "half1", work / "half2"]
+        halves[0].write_bytes(b"".join(p + b"\0" for p in paths[: n // 2]))
+        halves[1].write_bytes(b"".join(p + b"\0" for p in paths[n // 2:]))
+        rows = [("floor (open, read 3072, close)", [floor, "-0", listing], n),
+                ("floor, 2 processes", ["sh", "-c", f"'{floor}' -0 '{halves[0]}' & '{floor}' -0 '{halves[1]}' & wait"], n),
+                ("floor, 2 threads", [floor, "-0", "-t", "2", listing], n)]
         for jobs in ["1", "2", None]:
             label = f"taxon -j {jobs}" if jobs else "taxon (default -j)"
             rows.append((label, [args.taxon, "-r", "--mime", *(["-j", jobs] if jobs else []), str(tree)], named))

@@ -72,6 +72,32 @@ def test_errors_stay_between_the_lines_around_them(tmp_path, jobs):
     ]
 
 
+@pytest.mark.parametrize("files, fifo_at", [
+    (31, 0), (32, 31), (33, 32), (33, 31), (64, 32), (65, 64), (100, 50),
+])
+def test_an_error_among_many_files_of_one_directory(tmp_path, files, fifo_at):
+    """Files of one directory go to the readers in groups; an error at a
+    group's edge still sits between the lines around it, for every -j."""
+    for i in range(files):
+        name = f"f{i:03}" if i != fifo_at else f"f{i:03}-fifo"
+        if i == fifo_at:
+            os.mkfifo(tmp_path / name)
+        else:
+            (tmp_path / name).write_bytes(b"%PDF-1.7\n" if i % 2 else b"GIF89a" + bytes(10))
+    (tmp_path / "sub").mkdir()
+    (tmp_path / "sub" / "after").write_bytes(b"plain\n")
+    outputs = set()
+    for jobs in ["1", "2", "3", "8"]:
+        r = subprocess.run([CLI, "-r", "-j", jobs, "--no-progress", tmp_path], stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT)
+        lines = r.stdout.decode().splitlines()
+        assert r.returncode == 1 and len(lines) == files + 1
+        assert lines[fifo_at] == f"taxon: {tmp_path}/f{fifo_at:03}-fifo: not a regular file (a FIFO)"
+        assert lines[-1].startswith(f"{tmp_path}/sub/after\t")
+        outputs.add(r.stdout)
+    assert len(outputs) == 1
+
+
 def test_summary_counts_what_the_lines_say(tmp_path):
     top = make_tree(tmp_path)
     lines = run("-r", "--mime", top).stdout.decode().splitlines()

@@ -1,6 +1,7 @@
 #include "cli/pipeline.hpp"
 
 #include <algorithm>
+#include <latch>
 #include <utility>
 
 #include "cli/escape.hpp"
@@ -173,30 +174,38 @@ bool Output::close() {
 Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window)
     : settings_(settings), out_(std::make_unique<Output>(settings)) {
     if (workers == 0) return;
-    ring_.resize(std::max<std::size_t>(window, 2));
+    // As many files in flight as `window` says, in slots of BATCH files;
+    // yet a few slots per worker, and never more slots (directories held)
+    // than `window`.
+    const std::size_t slots = std::min<std::size_t>(window, std::max<std::size_t>(window / BATCH, 4 * std::size_t{workers}));
+    ring_.resize(std::max<std::size_t>(slots, 2));
     threads_.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { work(); });
+    // The workers take their own descriptor tables before the walk opens
+    // anything, so that the copies they take hold nothing of it.
+    std::latch ready(workers);
+    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, &ready] { work(ready); });
+    ready.wait();
 }
 
 Pipeline::~Pipeline() {
     if (!threads_.empty()) finish();
 }
 
-void Pipeline::run_job(Job& job) const {
+void Pipeline::run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const {
     if (job.step == Job::Step::done) return;
     job.step = Job::Step::done;
     std::uint8_t buf[READ_LIMIT];
     platform::File file;
     platform::Error err = 0;
-    const bool from_stdin = !job.where && job.name == "-";
+    const bool from_stdin = !where && job.name == "-";
     if (from_stdin) {
         platform::standard_input(file);
     } else {
         platform::Kind kind = platform::Kind::unknown;
-        err = platform::open_file(job.dir, job.name, file, kind);
+        err = platform::open_file(dir, job.name, file, kind);
         if (err == 0 && kind != platform::Kind::regular) {
             job.failed = true;
-            job.line = error_line(full_path(job.where, job.name), kind_reason(kind, !job.where));
+            job.line = error_line(full_path(where, job.name), kind_reason(kind, !where));
             return;
         }
     }
@@ -204,7 +213,7 @@ void Pipeline::run_job(Job& job) const {
     if (err == 0) err = platform::read_head(file, buf, READ_LIMIT, got);
     if (err != 0) {
         job.failed = true;
-        job.line = error_line(full_path(job.where, job.name), platform::describe(err));
+        job.line = error_line(full_path(where, job.name), platform::describe(err));
         return;
     }
     job.bytes = got;
@@ -213,7 +222,7 @@ void Pipeline::run_job(Job& job) const {
     std::string& line = job.line;
     switch (settings_.summary ? Format::Mime : settings_.format) {
         case Format::Line:
-            append_printable(line, full_path(job.where, job.name));
+            append_printable(line, full_path(where, job.name));
             line += '\t';
             line += type.mime;
             line += '\t';
@@ -223,7 +232,7 @@ void Pipeline::run_job(Job& job) const {
         case Format::Ext: line = type.extension; break;
         case Format::Json:
             line = "{\"path\": ";
-            append_json_string(line, full_path(job.where, job.name));
+            append_json_string(line, full_path(where, job.name));
             line += ", \"mime\": ";
             append_json_string(line, type.mime);
             line += ", \"extension\": ";
@@ -237,19 +246,60 @@ void Pipeline::run_job(Job& job) const {
 
 void Pipeline::submit(Job&& job) {
     if (threads_.empty()) {
-        run_job(job);
+        run_job(job, job.dir, job.where);
         out_->emit(job);
         return;
     }
+    submit_pending();
+    Slot one;
+    one.dir = std::move(job.dir);
+    one.where = std::move(job.where);
+    one.jobs.push_back(std::move(job));
+    place(one);
+}
+
+void Pipeline::submit_entry(const platform::DirPtr& dir, const PathPtr& where, const std::string& name) {
+    if (threads_.empty()) {
+        Job job;
+        job.step = Job::Step::read_file;
+        job.dir = dir;
+        job.where = where;
+        job.name = name;
+        return submit(std::move(job));
+    }
+    if (!pending_.jobs.empty() && (pending_.dir != dir || pending_.where != where)) submit_pending();
+    if (pending_.jobs.empty()) {
+        pending_.dir = dir;
+        pending_.where = where;
+    }
+    Job& job = pending_.jobs.emplace_back();
+    job.step = Job::Step::read_file;
+    job.name = name;
+    if (pending_.jobs.size() == BATCH) submit_pending();
+}
+
+void Pipeline::submit_pending() {
+    if (!pending_.jobs.empty()) place(pending_);
+}
+
+void Pipeline::place(Slot& from) {
+    std::vector<platform::DirPtr> released;  // closed once the lock is let go
     std::unique_lock lock(mutex_);
+    released.swap(released_);
     if (submitted_ - written_ == ring_.size()) {
         walk_waiting_ = true;
         has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
         walk_waiting_ = false;
     }
     Slot& slot = ring_[submitted_ % ring_.size()];
-    slot.job = std::move(job);
-    slot.done = slot.job.step == Job::Step::done;
+    slot.dir = std::move(from.dir);
+    slot.where = std::move(from.where);
+    // The vectors swap, so that both keep their room for the next batches.
+    std::swap(slot.jobs, from.jobs);
+    from.jobs.clear();
+    from.dir.reset();
+    from.where.reset();
+    slot.done = std::all_of(slot.jobs.begin(), slot.jobs.end(), [](const Job& j) { return j.step == Job::Step::done; });
     ++submitted_;
     if (slot.done) write_ready();
     else if (idle_workers_ > 0) has_work_.notify_one();
@@ -259,6 +309,7 @@ std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 
 
 void Pipeline::nudge() {
     if (threads_.empty()) return out_->flush_if_old();
+    submit_pending();
     std::lock_guard lock(mutex_);
     out_->flush_if_old();
 }
@@ -274,31 +325,67 @@ void Pipeline::submit_stdin() {
     Job job;
     job.step = Job::Step::read_file;
     job.name = "-";
-    run_job(job);
+    run_job(job, nullptr, nullptr);
     submit(std::move(job));
 }
 
-void Pipeline::work() {
+bool Pipeline::claim(std::uint64_t& seq) {
+    // Jobs done when submitted may have been written before any thread
+    // stepped past them.
+    claimed_ = std::max(claimed_, written_);
+    while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
+    if (claimed_ == submitted_) return false;
+    seq = claimed_++;
+    return true;
+}
+
+void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine) {
+    Slot& slot = ring_[seq % ring_.size()];
+    lock.unlock();
+    platform::Error err = 0;
+    if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
+    for (Job& job : slot.jobs) {
+        if (err == 0) {
+            run_job(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
+        } else {
+            job.step = Job::Step::done;
+            job.failed = true;
+            job.line = error_line(full_path(slot.where, job.name), platform::describe(err));
+        }
+    }
+    lock.lock();
+    slot.done = true;
+    if (seq == written_) write_ready();
+}
+
+void Pipeline::work(std::latch& ready) {
+    const bool own = platform::own_descriptors();
+    ready.count_down();
+    platform::Borrowed mine;
+    unsigned spins = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
-        // Jobs done when submitted may have been written before any worker
-        // stepped past them.
-        claimed_ = std::max(claimed_, written_);
-        while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
-        if (claimed_ == submitted_) {
-            if (closing_) return;
-            ++idle_workers_;
-            has_work_.wait(lock);
-            --idle_workers_;
+        std::uint64_t seq = 0;
+        if (claim(seq)) {
+            spins = 0;
+            run_slot(lock, seq, own, mine);
             continue;
         }
-        const std::uint64_t seq = claimed_++;
-        Slot& slot = ring_[seq % ring_.size()];
-        lock.unlock();
-        run_job(slot.job);
-        lock.lock();
-        slot.done = true;
-        if (seq == written_) write_ready();
+        if (closing_) return;
+        // The walk places the next slot soon after the last, mostly: a few
+        // looks before sleeping spare a sleep and a wake-up per slot.
+        if (spins < SPINS) {
+            ++spins;
+            lock.unlock();
+            std::this_thread::yield();
+            lock.lock();
+            continue;
+        }
+        spins = 0;
+        mine.dir.reset();  // no directory held while idle
+        ++idle_workers_;
+        has_work_.wait(lock);
+        --idle_workers_;
     }
 }
 
@@ -307,8 +394,13 @@ void Pipeline::write_ready() {
     while (written_ < submitted_) {
         Slot& slot = ring_[written_ % ring_.size()];
         if (!slot.done) break;
-        out_->emit(slot.job);
-        slot.job = Job{};  // lets go of its directory now, not when the slot is reused
+        for (Job& job : slot.jobs) out_->emit(job);
+        // Lets go of its directory now, not when the slot is reused; its
+        // descriptor is closed by the walk's thread, in whose table it is.
+        slot.jobs.clear();
+        if (slot.dir) released_.push_back(std::move(slot.dir));
+        slot.dir.reset();
+        slot.where.reset();
         slot.done = false;
         ++written_;
     }
@@ -317,6 +409,7 @@ void Pipeline::write_ready() {
 
 bool Pipeline::finish() {
     if (!threads_.empty()) {
+        submit_pending();
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
@@ -324,6 +417,7 @@ bool Pipeline::finish() {
         has_work_.notify_all();
         for (auto& t : threads_) t.join();
         threads_.clear();
+        released_.clear();
     }
     return out_->close();
 }

@@ -2,14 +2,19 @@
 // must appear; worker threads read and name the files; lines are written in
 // job order, whichever worker finished first.
 //
-// Jobs live in a ring of a fixed number of slots (the reorder window): the
-// walk waits when the oldest unwritten job is that many jobs behind, so a
-// slow file holds back only the lines after it, and memory and open
-// descriptors stay bounded whatever the size of the tree.
+// Jobs live in a ring of a fixed number of slots (the reorder window, about
+// `window` files): the walk waits when the oldest unwritten slot is that
+// many slots behind, so a slow file holds back only the lines after it, and
+// memory and open descriptors stay bounded whatever the size of the tree.
+// Files of the same
+// directory met one after the other share a slot, up to BATCH of them: the
+// threads then meet once per slot rather than once per file, and the
+// directory is held once per slot, which is what bounds the descriptors.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <latch>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -69,6 +74,9 @@ public:
     Pipeline& operator=(const Pipeline&) = delete;
 
     void submit(Job&& job);
+    // A regular file of a walked directory; may wait, batched with the next
+    // ones of the same directory, until anything else is submitted.
+    void submit_entry(const platform::DirPtr& dir, const PathPtr& where, const std::string& name);
     // A failure known without reading anything.
     void fail(PathPtr where, std::string name, std::string reason);
     // Writes the lines waiting since a while: called before work that may
@@ -80,18 +88,28 @@ public:
     bool finish();
 
 private:
+    static constexpr std::size_t BATCH = 32;
+    static constexpr unsigned SPINS = 100;  // looks for work before sleeping
     struct Slot {
-        Job job;
+        platform::DirPtr dir;
+        PathPtr where;
+        std::vector<Job> jobs;
         bool done = false;
     };
-    void run_job(Job& job) const;
-    void work();
+    void run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const;
+    void place(Slot& from);  // moves a slot's content into the ring
+    void submit_pending();
+    bool claim(std::uint64_t& seq);  // with the lock held
+    void run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine);
+    void work(std::latch& ready);
     void write_ready();  // with the lock held
     std::size_t resume_at() const;
 
     const Settings& settings_;
     std::unique_ptr<Output> out_;
     std::vector<Slot> ring_;
+    Slot pending_;  // the walk's batch being filled; the walk's own
+    std::vector<platform::DirPtr> released_;  // written slots' directories
     std::uint64_t submitted_ = 0, claimed_ = 0, written_ = 0;
     bool closing_ = false;
     // Threads asleep, woken only when there is something for them: a full

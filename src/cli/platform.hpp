@@ -96,6 +96,22 @@ unsigned cpu_count();
 // descriptors the command needs for itself.
 std::size_t open_dir_budget();
 
+// Gives the calling thread a descriptor table of its own, so that opening
+// and closing its files does not contend in the kernel with the other
+// threads' (a shared table costs every open, read and close a lock or a
+// reference count). Its directories then come from borrow_dir, and it must
+// not let go of a directory opened by another thread: that descriptor is not
+// in its table. False where not possible: the table stays shared.
+bool own_descriptors();
+
+// The calling thread's own descriptor of `dir` (opened by another thread),
+// kept in `mine` while `dir` is the one last borrowed.
+struct Borrowed {
+    std::uint64_t serial = 0;
+    DirPtr dir;
+};
+Error borrow_dir(const DirPtr& dir, Borrowed& mine);
+
 // Paths printed for entries are their directory's path, this separator
 // (unless that path already ends with one) and their name.
 bool ends_with_separator(std::string_view path);

@@ -10,7 +10,10 @@
 #include <unistd.h>
 #if defined(__linux__)
 #include <sched.h>
+#include <sys/syscall.h>
 #endif
+
+#include <atomic>
 
 #include <cerrno>
 #include <cstring>
@@ -19,14 +22,18 @@ namespace taxon::cli::platform {
 
 class Dir {
 public:
-    explicit Dir(int fd) : fd_(fd) {}
+    explicit Dir(int fd) : fd_(fd), serial_(next_serial_.fetch_add(1, std::memory_order_relaxed)) {}
     Dir(const Dir&) = delete;
     Dir& operator=(const Dir&) = delete;
     ~Dir() { ::close(fd_); }
     int fd() const { return fd_; }
+    // Never the same for two directories, even at the same address.
+    std::uint64_t serial() const { return serial_; }
 
 private:
     int fd_;
+    std::uint64_t serial_;
+    static inline std::atomic<std::uint64_t> next_serial_{1};
 };
 
 namespace {
@@ -220,6 +227,59 @@ std::size_t open_dir_budget() {
     // and whatever the C library holds: keep a margin.
     constexpr std::size_t RESERVED = 64;
     return total > 2 * RESERVED ? total - RESERVED : total / 2;
+}
+
+namespace {
+
+#if defined(__linux__) && defined(SYS_pidfd_open) && defined(SYS_pidfd_getfd)
+// This process, as a descriptor opened before any thread leaves the shared
+// table, so that every table has it; -1 when the kernel refuses it or
+// cannot copy a descriptor from it.
+int process_descriptor() {
+    static const int pidfd = [] {
+        const int fd = static_cast<int>(::syscall(SYS_pidfd_open, ::getpid(), 0));
+        if (fd < 0) return -1;
+        const int copy = static_cast<int>(::syscall(SYS_pidfd_getfd, fd, fd, 0));
+        if (copy < 0) {
+            ::close(fd);
+            return -1;
+        }
+        ::close(copy);
+        return fd;
+    }();
+    return pidfd;
+}
+#endif
+
+}  // namespace
+
+bool own_descriptors() {
+#if defined(__linux__) && defined(SYS_pidfd_open) && defined(SYS_pidfd_getfd)
+    return process_descriptor() >= 0 && ::unshare(CLONE_FILES) == 0;
+#else
+    return false;
+#endif
+}
+
+Error borrow_dir(const DirPtr& dir, Borrowed& mine) {
+    if (mine.dir && mine.serial == dir->serial()) return 0;
+    mine.dir.reset();
+#if defined(__linux__) && defined(SYS_pidfd_open) && defined(SYS_pidfd_getfd)
+    // A copy from the process's first table, which the walk's directories
+    // are opened in; it is close-on-exec.
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_getfd, process_descriptor(), dir->fd(), 0));
+    if (fd < 0) return errno;
+    try {
+        mine.dir = std::make_shared<const Dir>(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+#else
+    mine.dir = dir;
+#endif
+    mine.serial = dir->serial();
+    return 0;
 }
 
 bool ends_with_separator(std::string_view path) { return !path.empty() && path.back() == '/'; }

@@ -350,6 +350,13 @@ unsigned cpu_count() {
 // A directory here is a path, not a handle: a walk holds none open.
 std::size_t open_dir_budget() { return 1 << 16; }
 
+bool own_descriptors() { return false; }
+
+Error borrow_dir(const DirPtr& dir, Borrowed& mine) {
+    mine.dir = dir;
+    return 0;
+}
+
 bool ends_with_separator(std::string_view path) { return !path.empty() && (path.back() == '\\' || path.back() == '/'); }
 
 }  // namespace taxon::cli::platform

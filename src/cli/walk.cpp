@@ -125,14 +125,7 @@ private:
         }
     }
 
-    void read(const Frame& top, const std::string& name) {
-        Job job;
-        job.step = Job::Step::read_file;
-        job.dir = top.dir;
-        job.where = top.path;
-        job.name = name;
-        pipeline_.submit(std::move(job));
-    }
+    void read(const Frame& top, const std::string& name) { pipeline_.submit_entry(top.dir, top.path, name); }
 
     void descend(Frame& top, const std::string& name, bool listed) {
         DirPtr dir;
