@@ -182,7 +182,7 @@ def real_files(max_files, max_size, seed):
     return chosen
 
 
-# Fixed cases for the figures of the issue -----------------------------------
+# Fixed cases for the README's performance figures ----------------------------
 
 WORDS = ("alpha bravo charlie delta echo foxtrot golf hotel india juliett kilo lima mike "
          "november oscar papa quebec romeo sierra tango uniform victor whiskey xray yankee zulu "
