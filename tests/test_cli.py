@@ -156,24 +156,25 @@ def test_reads_at_most_the_limit(tmp_path, jobs):
     f = tmp_path / "big"
     f.write_bytes(b"x" * (5 * READ_LIMIT))
     log = tmp_path / "log"
-    r = subprocess.run(["strace", "-f", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close",
+    # -ff: one log per thread, so no call is split across lines by another
+    # thread's; and workers may have descriptor tables of their own, so a
+    # descriptor is followed only in the thread that opened it.
+    r = subprocess.run(["strace", "-ff", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close",
                         CLI, "-j", jobs, f], capture_output=True)
-    if r.returncode != 0 and not log.exists():
+    logs = sorted(tmp_path.glob("log.*"))
+    if r.returncode != 0 and not logs:
         pytest.skip("strace cannot trace here")
-    # Follow the thread that opened the file: workers may have descriptor
-    # tables of their own, so the same number can name other files elsewhere.
-    fd, tid, total = None, None, 0
-    for line in log.read_text().splitlines():
-        who, _, line = line.partition(" ")  # the thread's id, with -f
-        line = line.lstrip()
-        if fd is None:
-            m = re.match(r'open(?:at)?\(.*"%s".*\) = (\d+)' % re.escape(str(f)), line)
-            fd, tid = (m.group(1), who) if m else (None, None)
-        elif who != tid:
-            continue
-        elif m := re.match(r"(?:p?read|readv|pread64)\(%s, .*\) = (\d+)" % fd, line):
-            total += int(m.group(1))
-        elif line.startswith(f"close({fd})"):
+    fd, total = None, 0
+    for thread_log in logs:
+        for line in thread_log.read_text().splitlines():
+            if fd is None:
+                m = re.match(r'open(?:at)?\(.*"%s".*\) = (\d+)' % re.escape(str(f)), line)
+                fd = m and m.group(1)
+            elif m := re.match(r"(?:p?read|readv|pread64)\(%s, .*\) = (\d+)" % fd, line):
+                total += int(m.group(1))
+            elif line.startswith(f"close({fd})"):
+                break
+        if fd is not None:
             break
     assert fd is not None and 0 < total <= READ_LIMIT
 
