@@ -22,23 +22,31 @@ std::size_t character_at(std::string_view s, std::size_t i) {
     return n == 1 && static_cast<unsigned char>(s[i]) >= 0x80 ? 0 : n;
 }
 
-}  // namespace
-
-void append_printable(std::string& out, std::string_view bytes) {
+// Copies well-formed multi-byte characters as they are, writes a byte that
+// begins none as `malformed` and two hex digits, and hands every one-byte
+// character to `ascii`: the two output forms differ only there.
+template <typename Ascii>
+void append_escaped(std::string& out, std::string_view bytes, std::string_view malformed, Ascii ascii) {
     for (std::size_t i = 0; i < bytes.size();) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         const std::size_t n = character_at(bytes, i);
         if (n == 0) {
-            put_hex_byte(out, "\\x", c);
+            put_hex_byte(out, malformed, c);
             ++i;
-            continue;
-        }
-        if (n > 1) {
+        } else if (n > 1) {
             out.append(bytes.substr(i, n));
             i += n;
-            continue;
+        } else {
+            ascii(c);
+            ++i;
         }
-        ++i;
+    }
+}
+
+}  // namespace
+
+void append_printable(std::string& out, std::string_view bytes) {
+    append_escaped(out, bytes, "\\x", [&out](unsigned char c) {
         switch (c) {
             case '\\': out += "\\\\"; break;
             case '\t': out += "\\t"; break;
@@ -48,7 +56,7 @@ void append_printable(std::string& out, std::string_view bytes) {
                 if (c < 0x20 || c == 0x7F) put_hex_byte(out, "\\x", c);
                 else out += static_cast<char>(c);
         }
-    }
+    });
 }
 
 std::string printable(std::string_view bytes) {
@@ -60,20 +68,7 @@ std::string printable(std::string_view bytes) {
 
 void append_json_string(std::string& out, std::string_view bytes) {
     out += '"';
-    for (std::size_t i = 0; i < bytes.size();) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        const std::size_t n = character_at(bytes, i);
-        if (n == 0) {
-            put_hex_byte(out, "\\udc", c);
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(bytes.substr(i, n));
-            i += n;
-            continue;
-        }
-        ++i;
+    append_escaped(out, bytes, "\\udc", [&out](unsigned char c) {
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -86,7 +81,7 @@ void append_json_string(std::string& out, std::string_view bytes) {
                 if (c < 0x20) put_hex_byte(out, "\\u00", c);
                 else out += static_cast<char>(c);
         }
-    }
+    });
     out += '"';
 }
 
