@@ -1,7 +1,6 @@
 #include "cli/pipeline.hpp"
 
 #include <algorithm>
-#include <latch>
 #include <utility>
 
 #include "cli/escape.hpp"
@@ -182,9 +181,10 @@ Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t windo
     threads_.reserve(workers);
     // The workers take their own descriptor tables before the walk opens
     // anything, so that the copies they take hold nothing of it.
-    std::latch ready(workers);
+    unsigned ready = 0;
     for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, &ready] { work(ready); });
-    ready.wait();
+    std::unique_lock lock(mutex_);
+    started_.wait(lock, [&] { return ready == threads_.size(); });
 }
 
 Pipeline::~Pipeline() {
@@ -291,7 +291,7 @@ void Pipeline::place(Slot& from) {
         has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
         walk_waiting_ = false;
     }
-    Slot& slot = ring_[submitted_ % ring_.size()];
+    Slot& slot = ring_[index(submitted_)];
     slot.dir = std::move(from.dir);
     slot.where = std::move(from.where);
     // The vectors swap, so that both keep their room for the next batches.
@@ -333,14 +333,14 @@ bool Pipeline::claim(std::uint64_t& seq) {
     // Jobs done when submitted may have been written before any thread
     // stepped past them.
     claimed_ = std::max(claimed_, written_);
-    while (claimed_ < submitted_ && ring_[claimed_ % ring_.size()].done) ++claimed_;
+    while (claimed_ < submitted_ && ring_[index(claimed_)].done) ++claimed_;
     if (claimed_ == submitted_) return false;
     seq = claimed_++;
     return true;
 }
 
 void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine) {
-    Slot& slot = ring_[seq % ring_.size()];
+    Slot& slot = ring_[index(seq)];
     lock.unlock();
     platform::Error err = 0;
     if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
@@ -358,9 +358,13 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
     if (seq == written_) write_ready();
 }
 
-void Pipeline::work(std::latch& ready) {
+void Pipeline::work(unsigned& ready) {
     const bool own = platform::own_descriptors();
-    ready.count_down();
+    {
+        std::lock_guard lock(mutex_);
+        ++ready;
+    }
+    started_.notify_all();
     platform::Borrowed mine;
     unsigned spins = 0;
     std::unique_lock lock(mutex_);
@@ -392,7 +396,7 @@ void Pipeline::work(std::latch& ready) {
 void Pipeline::write_ready() {
     const std::uint64_t before = written_;
     while (written_ < submitted_) {
-        Slot& slot = ring_[written_ % ring_.size()];
+        Slot& slot = ring_[index(written_)];
         if (!slot.done) break;
         for (Job& job : slot.jobs) out_->emit(job);
         // Lets go of its directory now, not when the slot is reused; its

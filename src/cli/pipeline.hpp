@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <latch>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -101,7 +100,9 @@ private:
     void submit_pending();
     bool claim(std::uint64_t& seq);  // with the lock held
     void run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine);
-    void work(std::latch& ready);
+    // `ready` counts the threads that took their descriptor table.
+    void work(unsigned& ready);
+    std::size_t index(std::uint64_t seq) const { return static_cast<std::size_t>(seq % ring_.size()); }
     void write_ready();  // with the lock held
     std::size_t resume_at() const;
 
@@ -118,7 +119,7 @@ private:
     unsigned idle_workers_ = 0;
     bool walk_waiting_ = false;
     std::mutex mutex_;
-    std::condition_variable has_work_, has_room_;
+    std::condition_variable has_work_, has_room_, started_;
     std::vector<std::thread> threads_;
 };
 
