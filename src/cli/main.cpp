@@ -9,6 +9,8 @@
 // are read on several threads, and the output is the same as on one.
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -169,9 +171,7 @@ void handle(Pipeline& pipeline, const Options& opt, const WalkOptions& walk_opti
     pipeline.submit(std::move(job));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     const std::vector<std::string> args = platform::arguments(argc, argv);
     Options opt;
     std::vector<std::string> files;
@@ -255,6 +255,25 @@ int main(int argc, char** argv) {
     const std::size_t window = std::clamp<std::size_t>(spare - walk_options.open_dirs, 16, 4096);
 
     Pipeline pipeline(opt.settings, jobs > 1 ? jobs : 0, window);
-    for (const std::string& path : files) handle(pipeline, opt, walk_options, path);
+    for (const std::string& path : files) {
+        if (pipeline.stopped()) break;
+        handle(pipeline, opt, walk_options, path);
+    }
     return pipeline.finish() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not become
+    // the descriptor of a directory or a file.
+    platform::reserve_standard_streams();
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        (void)platform::write_all(platform::Stream::err, "taxon: " + platform::describe(platform::OUT_OF_MEMORY) + "\n");
+    } catch (const std::exception& e) {
+        (void)platform::write_all(platform::Stream::err, std::string("taxon: ") + e.what() + "\n");
+    }
+    return 1;
 }

@@ -1,6 +1,9 @@
 #include "cli/pipeline.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <new>
+#include <system_error>
 #include <utility>
 
 #include "cli/escape.hpp"
@@ -64,10 +67,22 @@ constexpr auto PROGRESS_EVERY = std::chrono::milliseconds(250);
 
 }  // namespace
 
+namespace {
+
+// Erases the progress line: it is always drawn this wide.
+constexpr std::string_view ERASE_PROGRESS =
+    "\r                                                                               \r";
+static_assert(ERASE_PROGRESS.size() == 81);
+// Set while the progress line is on the screen, for the signal handler.
+std::atomic<bool> progress_on_screen{false};
+
+}  // namespace
+
 Output::Output(const Settings& settings) : settings_(settings) {
     start_ = last_flush_ = last_draw_ = Clock::now();
     stdout_is_terminal_ = platform::is_terminal(platform::Stream::out);
     progress_ = settings.progress && platform::is_terminal(platform::Stream::err);
+    if (progress_) platform::on_interrupt(ERASE_PROGRESS, progress_on_screen);
 }
 
 void Output::flush() {
@@ -83,7 +98,8 @@ void Output::flush() {
 
 void Output::erase_progress() {
     if (!progress_shown_) return;
-    (void)platform::write_all(platform::Stream::err, "\r" + std::string(79, ' ') + "\r");
+    progress_on_screen.store(false, std::memory_order_relaxed);
+    (void)platform::write_all(platform::Stream::err, ERASE_PROGRESS);
     progress_shown_ = false;
 }
 
@@ -100,13 +116,16 @@ void Output::flush_if_old() {
 void Output::tick() {
     const auto now = Clock::now();
     if (!buffer_.empty() && now - last_flush_ >= FLUSH_AFTER) flush();
-    if (!progress_ || now - start_ < PROGRESS_AFTER || (progress_shown_ && now - last_draw_ < PROGRESS_EVERY)) return;
+    // Drawn again a few times a second at most, even where every line of
+    // output erases it (standard output on the same terminal).
+    if (!progress_ || now - start_ < PROGRESS_AFTER || now - last_draw_ < PROGRESS_EVERY) return;
     if (stdout_is_terminal_) flush();
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const std::uint64_t done = named_ + failures_;
     std::string text = "taxon: " + std::to_string(done) + " files, " +
                        std::to_string(static_cast<std::uint64_t>(static_cast<double>(done) / seconds)) + " files/s";
-    text.resize(std::max<std::size_t>(text.size(), 79), ' ');
+    text.resize(std::max<std::size_t>(text.size(), ERASE_PROGRESS.size() - 2), ' ');
+    progress_on_screen.store(true, std::memory_order_relaxed);
     (void)platform::write_all(platform::Stream::err, "\r" + text);
     progress_shown_ = true;
     last_draw_ = now;
@@ -128,6 +147,11 @@ void Output::emit(Job& job) {
         }
     }
     tick();
+}
+
+void Output::fatal(platform::Error err) {
+    error_line("taxon: " + platform::describe(err) + "\n");
+    ++failures_;
 }
 
 bool Output::close() {
@@ -182,13 +206,31 @@ Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t windo
     // The workers take their own descriptor tables before the walk opens
     // anything, so that the copies they take hold nothing of it.
     unsigned ready = 0;
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, &ready] { work(ready); });
+    for (unsigned i = 0; i < workers; ++i) {
+        // Where no more threads can be made (a limit on processes or on
+        // memory), the run goes on with those that could, or on this one.
+        try {
+            threads_.emplace_back([this, &ready] { work(ready); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
     std::unique_lock lock(mutex_);
     started_.wait(lock, [&] { return ready == threads_.size(); });
 }
 
 Pipeline::~Pipeline() {
-    if (!threads_.empty()) finish();
+    try {
+        if (!threads_.empty()) finish();
+    } catch (...) {
+        // Unwinding already: the workers were joined or never started.
+    }
+}
+
+void Pipeline::stop() {
+    stopped_.store(true, std::memory_order_relaxed);
+    has_work_.notify_all();
+    has_room_.notify_all();
 }
 
 void Pipeline::run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const {
@@ -244,10 +286,23 @@ void Pipeline::run_job(Job& job, const platform::DirPtr& dir, const PathPtr& whe
     else line += '\n';
 }
 
+void Pipeline::run_job_or_fail(Job& job, const platform::DirPtr& dir, const PathPtr& where) const {
+    try {
+        run_job(job, dir, where);
+    } catch (const std::bad_alloc&) {
+        job.step = Job::Step::done;
+        job.failed = true;
+        job.line.clear();
+        job.line = error_line(full_path(where, job.name), platform::describe(platform::OUT_OF_MEMORY));
+    }
+}
+
 void Pipeline::submit(Job&& job) {
+    if (stopped()) return;
     if (threads_.empty()) {
-        run_job(job, job.dir, job.where);
+        run_job_or_fail(job, job.dir, job.where);
         out_->emit(job);
+        if (out_->write_failed()) stop();
         return;
     }
     submit_pending();
@@ -288,8 +343,14 @@ void Pipeline::place(Slot& from) {
     released.swap(released_);
     if (submitted_ - written_ == ring_.size()) {
         walk_waiting_ = true;
-        has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
+        has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at() || stopped(); });
         walk_waiting_ = false;
+    }
+    if (stopped()) {
+        from.jobs.clear();
+        from.dir.reset();
+        from.where.reset();
+        return;
     }
     Slot& slot = ring_[index(submitted_)];
     slot.dir = std::move(from.dir);
@@ -330,6 +391,7 @@ void Pipeline::submit_stdin() {
 }
 
 bool Pipeline::claim(std::uint64_t& seq) {
+    if (stopped()) return false;
     // Jobs done when submitted may have been written before any thread
     // stepped past them.
     claimed_ = std::max(claimed_, written_);
@@ -345,8 +407,10 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
     platform::Error err = 0;
     if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
     for (Job& job : slot.jobs) {
-        if (err == 0) {
-            run_job(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
+        if (stopped()) {
+            job.step = Job::Step::done;  // never written: the run is over
+        } else if (err == 0) {
+            run_job_or_fail(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
         } else {
             job.step = Job::Step::done;
             job.failed = true;
@@ -359,6 +423,18 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
 }
 
 void Pipeline::work(unsigned& ready) {
+    try {
+        work_on(ready);
+    } catch (...) {
+        // Out of memory where no single file can take the blame: the run
+        // ends, with that reason.
+        std::lock_guard lock(mutex_);
+        fatal_ = platform::OUT_OF_MEMORY;
+        stop();
+    }
+}
+
+void Pipeline::work_on(unsigned& ready) {
     const bool own = platform::own_descriptors();
     {
         std::lock_guard lock(mutex_);
@@ -375,7 +451,7 @@ void Pipeline::work(unsigned& ready) {
             run_slot(lock, seq, own, mine);
             continue;
         }
-        if (closing_) return;
+        if (closing_ || stopped()) return;
         // The walk places the next slot soon after the last, mostly: a few
         // looks before sleeping spare a sleep and a wake-up per slot.
         if (spins < SPINS) {
@@ -399,6 +475,11 @@ void Pipeline::write_ready() {
         Slot& slot = ring_[index(written_)];
         if (!slot.done) break;
         for (Job& job : slot.jobs) out_->emit(job);
+        if (out_->write_failed()) {
+            // Nobody reads what comes next: the run ends now.
+            stop();
+            return;
+        }
         // Lets go of its directory now, not when the slot is reused; its
         // descriptor is closed by the walk's thread, in whose table it is.
         slot.jobs.clear();
@@ -413,7 +494,7 @@ void Pipeline::write_ready() {
 
 bool Pipeline::finish() {
     if (!threads_.empty()) {
-        submit_pending();
+        if (!stopped()) submit_pending();
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
@@ -423,6 +504,7 @@ bool Pipeline::finish() {
         threads_.clear();
         released_.clear();
     }
+    if (fatal_ != 0) out_->fatal(fatal_);
     return out_->close();
 }
 

@@ -12,6 +12,7 @@
 // directory is held once per slot, which is what bounds the descriptors.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -85,6 +86,9 @@ public:
     void submit_stdin();
     // Waits for every job, writes the rest, and returns whether all succeeded.
     bool finish();
+    // Set once the run cannot go on (standard output failed): whatever is
+    // submitted then is dropped, and the walk should end.
+    bool stopped() const { return stopped_.load(std::memory_order_relaxed); }
 
 private:
     static constexpr std::size_t BATCH = 32;
@@ -96,12 +100,16 @@ private:
         bool done = false;
     };
     void run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const;
+    // The same; a file whose reading runs out of memory fails alone.
+    void run_job_or_fail(Job& job, const platform::DirPtr& dir, const PathPtr& where) const;
+    void stop();
     void place(Slot& from);  // moves a slot's content into the ring
     void submit_pending();
     bool claim(std::uint64_t& seq);  // with the lock held
     void run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine);
     // `ready` counts the threads that took their descriptor table.
     void work(unsigned& ready);
+    void work_on(unsigned& ready);
     std::size_t index(std::uint64_t seq) const { return static_cast<std::size_t>(seq % ring_.size()); }
     void write_ready();  // with the lock held
     std::size_t resume_at() const;
@@ -113,6 +121,8 @@ private:
     std::vector<platform::DirPtr> released_;  // written slots' directories
     std::uint64_t submitted_ = 0, claimed_ = 0, written_ = 0;
     bool closing_ = false;
+    std::atomic<bool> stopped_{false};
+    platform::Error fatal_ = 0;  // why the run was ended early, if not a write
     // Threads asleep, woken only when there is something for them: a full
     // window lets the walk go on once a quarter of it is free again, not
     // at every line, which would switch threads once per file.
@@ -133,6 +143,9 @@ public:
     void flush_if_old();
     // Summary, progress erased, final flush; false when anything failed.
     bool close();
+    bool write_failed() const { return write_failed_; }
+    // A failure of the run itself, not of a file: one line, and exit status 1.
+    void fatal(platform::Error err);
 
 private:
     void error_line(const std::string& line);

@@ -9,6 +9,7 @@
 // bytes that encode it, which are not well-formed UTF-8).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,9 @@ namespace taxon::cli::platform {
 
 // 0 on success, else the system's own code (errno, or a Win32 error).
 using Error = int;
+
+// The system's code for "out of memory".
+extern const Error OUT_OF_MEMORY;
 
 // The reason for `e`, as one line of text.
 std::string describe(Error e);
@@ -85,8 +89,21 @@ void standard_input(File& out);
 Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size_t& got);
 
 enum class Stream { out, err };
+// A stream that was closed when the command started fails every write with
+// the system's "bad descriptor" error, as it would have.
 Error write_all(Stream s, std::string_view bytes);
 bool is_terminal(Stream s);
+
+// Called first: makes sure the standard streams' descriptors are taken, so
+// that nothing the command opens lands on one that was closed and is then
+// written to or read from as if it were that stream. A closed stream stays
+// closed to the command.
+void reserve_standard_streams();
+
+// On an interrupt or a request to terminate (Ctrl-C, SIGTERM), writes
+// `text` to standard error while `armed` is set, then ends the process as
+// the signal would have. `text` and `armed` must outlive the process.
+void on_interrupt(std::string_view text, const std::atomic<bool>& armed);
 
 // The command's arguments as bytes (on Windows, UTF-8 of the wide command line).
 std::vector<std::string> arguments(int argc, char** argv);

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +91,8 @@ constexpr int DIR_FLAGS = O_RDONLY | O_DIRECTORY | O_NOCTTY | O_CLOEXEC;
 
 }  // namespace
 
+const Error OUT_OF_MEMORY = ENOMEM;
+
 std::string describe(Error e) { return std::strerror(e); }
 bool is_not_found(Error e) { return e == ENOENT; }
 
@@ -163,8 +166,26 @@ Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& 
     return 0;
 }
 
+namespace {
+
+// Which standard streams were closed at start (their descriptors now hold
+// /dev/null, only to keep them taken).
+bool closed_at_start[3] = {false, false, false};
+
+}  // namespace
+
+void reserve_standard_streams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor: this one, as the ones below are taken.
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null != fd && null >= 0) ::close(null);
+        closed_at_start[fd] = true;
+    }
+}
+
 void standard_input(File& out) {
-    out.handle = STDIN_FILENO;
+    out.handle = closed_at_start[STDIN_FILENO] ? -1 : STDIN_FILENO;
     out.owned = false;
 }
 
@@ -185,6 +206,7 @@ Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size
 
 Error write_all(Stream s, std::string_view bytes) {
     const int fd = s == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
+    if (closed_at_start[fd]) return EBADF;
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
@@ -196,7 +218,44 @@ Error write_all(Stream s, std::string_view bytes) {
     return 0;
 }
 
-bool is_terminal(Stream s) { return ::isatty(s == Stream::out ? STDOUT_FILENO : STDERR_FILENO) == 1; }
+bool is_terminal(Stream s) {
+    const int fd = s == Stream::out ? STDOUT_FILENO : STDERR_FILENO;
+    return !closed_at_start[fd] && ::isatty(fd) == 1;
+}
+
+namespace {
+
+std::string_view interrupt_text;
+const std::atomic<bool>* interrupt_armed = nullptr;
+
+extern "C" void on_signal(int sig) {
+    const int saved = errno;
+    if (interrupt_armed != nullptr && interrupt_armed->load(std::memory_order_relaxed)) {
+        // write() is safe in a signal handler; a short write is left as is.
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, interrupt_text.data(), interrupt_text.size());
+    }
+    errno = saved;
+    // The handler was reset on entry (SA_RESETHAND): the signal, pending
+    // until this returns, now ends the process as it would have.
+    ::raise(sig);
+}
+
+}  // namespace
+
+void on_interrupt(std::string_view text, const std::atomic<bool>& armed) {
+    interrupt_text = text;
+    interrupt_armed = &armed;
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        // A signal ignored by whoever started the command stays ignored.
+        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction act {};
+        act.sa_handler = on_signal;
+        act.sa_flags = SA_RESETHAND;
+        ::sigemptyset(&act.sa_mask);
+        ::sigaction(sig, &act, nullptr);
+    }
+}
 
 std::vector<std::string> arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
 

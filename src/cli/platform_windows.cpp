@@ -172,6 +172,8 @@ HANDLE stream_handle(Stream s) { return ::GetStdHandle(s == Stream::out ? STD_OU
 
 }  // namespace
 
+const Error OUT_OF_MEMORY = ERROR_NOT_ENOUGH_MEMORY;
+
 std::string describe(Error e) {
     // The texts the POSIX build gives, for the reasons met most.
     switch (static_cast<DWORD>(e)) {
@@ -326,6 +328,32 @@ Error write_all(Stream s, std::string_view bytes) {
 bool is_terminal(Stream s) {
     DWORD mode;
     return ::GetConsoleMode(stream_handle(s), &mode) != 0;
+}
+
+// A handle is not reused as a descriptor number is: a missing standard
+// handle stays missing, and writing to it fails.
+void reserve_standard_streams() {}
+
+namespace {
+
+std::string_view interrupt_text;
+const std::atomic<bool>* interrupt_armed = nullptr;
+
+BOOL WINAPI on_control(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        if (interrupt_armed != nullptr && interrupt_armed->load(std::memory_order_relaxed)) {
+            (void)write_all(Stream::err, interrupt_text);
+        }
+    }
+    return FALSE;  // the next handler, the system's, ends the process
+}
+
+}  // namespace
+
+void on_interrupt(std::string_view text, const std::atomic<bool>& armed) {
+    interrupt_text = text;
+    interrupt_armed = &armed;
+    ::SetConsoleCtrlHandler(on_control, TRUE);
 }
 
 std::vector<std::string> arguments(int, char**) {

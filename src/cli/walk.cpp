@@ -1,6 +1,7 @@
 #include "cli/walk.hpp"
 
 #include <algorithm>
+#include <new>
 #include <set>
 #include <utility>
 #include <vector>
@@ -34,7 +35,7 @@ public:
         root_device_ = id.device;
         auto path = std::make_shared<const PathNode>(PathNode{nullptr, root});
         if (!enter(std::move(path), std::move(dir), id, nullptr, root)) return;
-        while (!stack_.empty()) step();
+        while (!stack_.empty() && !pipeline_.stopped()) step();
     }
 
 private:
@@ -42,7 +43,15 @@ private:
     bool enter(PathPtr path, DirPtr dir, const Identity& id, const PathPtr& where, const std::string& name) {
         std::vector<Entry> entries;
         pipeline_.nudge();
-        if (const auto err = platform::list_dir(*dir, entries)) {
+        platform::Error err = 0;
+        try {
+            err = platform::list_dir(*dir, entries);
+        } catch (const std::bad_alloc&) {
+            // A directory of more names than memory holds: it fails alone.
+            std::vector<Entry>().swap(entries);
+            err = platform::OUT_OF_MEMORY;
+        }
+        if (err != 0) {
             pipeline_.fail(where, name, platform::describe(err));
             return false;
         }
