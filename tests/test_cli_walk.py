@@ -320,7 +320,11 @@ GATE_SHIM = r"""
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#ifndef SYS_openat2
+#define SYS_openat2 437
+#endif
 static int opened;
 static void gate(const char *name) {
     const char *base = strrchr(name, '/');
@@ -346,6 +350,17 @@ int fstatat(int fd, const char *name, struct stat *st, int flags) {
     if (!real) real = dlsym(RTLD_NEXT, "fstatat");
     gate(name);
     return real(fd, name, st, flags);
+}
+/* openat2, which has no C library wrapper, goes through syscall(). */
+long syscall(long number, ...) {
+    static long (*real)(long, ...);
+    if (!real) real = dlsym(RTLD_NEXT, "syscall");
+    va_list ap; va_start(ap, number);
+    long a[6];
+    for (int i = 0; i < 6; ++i) a[i] = va_arg(ap, long);
+    va_end(ap);
+    if (number == SYS_openat2) gate((const char *)a[1]);
+    return real(number, a[0], a[1], a[2], a[3], a[4], a[5]);
 }
 """
 

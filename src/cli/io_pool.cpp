@@ -1,0 +1,123 @@
+#include "cli/io_pool.hpp"
+
+#include <new>
+#include <utility>
+
+namespace taxon::cli {
+
+// Threads are made by a thread of the pool's own, never by the thread that
+// posts: a detecting thread may have a descriptor table of its own, which a
+// thread it made would share, and the pool's threads must share the first
+// table, where the walk's directories are.
+IoPool::IoPool(unsigned limit) : limit_(limit) {
+    if (limit_ == 0) return;
+    try {
+        if (!maker_.start([this] { make_threads(); })) cannot_grow_ = true;
+    } catch (const std::bad_alloc&) {
+        cannot_grow_ = true;
+    }
+}
+
+IoPool::~IoPool() { shutdown(); }
+
+std::size_t IoPool::queued() const { return lanes_[0].size() + lanes_[1].size(); }
+
+bool IoPool::post(Lane lane, Task task) {
+    std::lock_guard lock(mutex_);
+    if (stopping_ || (cannot_grow_ && threads_.empty() && !maker_runs_tasks_)) return false;
+    lanes_[static_cast<int>(lane)].push_back(std::move(task));
+    if (idle_ > 0) {
+        has_task_.notify_one();
+    } else if (!cannot_grow_ && threads_.size() + starting_ < limit_) {
+        // A thread for every request not yet taken, up to the limit.
+        wants_thread_.notify_one();
+    }
+    return true;
+}
+
+void IoPool::make_threads() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wants_thread_.wait(lock, [&] {
+            return stopping_ || (queued() > idle_ + starting_ && threads_.size() + starting_ < limit_);
+        });
+        if (stopping_) return;
+        ++starting_;
+        lock.unlock();
+        platform::Thread thread;
+        bool made = false;
+        // Out of threads or memory: the run goes on with those made so far.
+        try {
+            made = thread.start([this] { run(); });
+        } catch (const std::bad_alloc&) {
+        }
+        lock.lock();
+        --starting_;
+        if (made) {
+            threads_.push_back(std::move(thread));
+            continue;
+        }
+        cannot_grow_ = true;
+        if (!threads_.empty()) return;
+        // Not even one: this thread does the work itself.
+        maker_runs_tasks_ = true;
+        lock.unlock();
+        run();
+        return;
+    }
+}
+
+void IoPool::run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        auto& reads = lanes_[static_cast<int>(Lane::read)];
+        auto& walk = lanes_[static_cast<int>(Lane::walk)];
+        if (stopping_) return;
+        if (reads.empty() && walk.empty()) {
+            ++idle_;
+            has_task_.wait(lock);
+            --idle_;
+            continue;
+        }
+        // The walk may take half the threads while files wait to be read:
+        // it feeds the reads, and the reads are what the output waits for.
+        const std::size_t running = threads_.size() + (maker_runs_tasks_ ? 1 : 0);
+        const bool take_walk = !walk.empty() && (reads.empty() || 2 * walking_ < running);
+        Task task = std::move(take_walk ? walk.front() : reads.front());
+        (take_walk ? walk : reads).pop_front();
+        if (take_walk) ++walking_;
+        lock.unlock();
+        task();
+        task = nullptr;  // what it holds goes before the lock is taken again
+        lock.lock();
+        if (take_walk) --walking_;
+    }
+}
+
+void IoPool::shutdown() {
+    std::deque<Task> dropped[2];
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        dropped[0].swap(lanes_[0]);
+        dropped[1].swap(lanes_[1]);
+        has_task_.notify_all();
+        wants_thread_.notify_all();
+    }
+    // The maker first: it adds no thread once it has seen `stopping_`.
+    maker_.join();
+    std::vector<platform::Thread> threads;
+    {
+        std::lock_guard lock(mutex_);
+        threads.swap(threads_);
+    }
+    for (auto& t : threads) t.join();
+    // What the dropped tasks hold goes last, outside the lock.
+}
+
+std::size_t IoPool::threads() const {
+    std::lock_guard lock(mutex_);
+    return threads_.size();
+}
+
+}  // namespace taxon::cli
