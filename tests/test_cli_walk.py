@@ -455,3 +455,44 @@ def test_entries_that_change_during_the_walk(gate_shim, jobs):
         *[line.replace("PATH", f"{top}/{name}") for name, _, _, line in SWAPS],
         f"{top}/z.json\tapplication/json\t.json",
     ]
+
+
+@pytest.mark.parametrize("jobs", ["1", "3"])
+def test_a_directory_that_cannot_be_reopened_is_one_line(gate_shim, jobs):
+    """Deep in a tree at a low descriptor limit, outer directories are let go
+    of and opened again by name on the way back. Should one of them have been
+    renamed meanwhile (and the branch below it moved away, so that ".." no
+    longer leads back), it is reported once, and the walk goes on with the
+    entries left above it."""
+    top = Path(tempfile.mkdtemp())
+    gate = Path(tempfile.mkdtemp())
+    try:
+        levels = [f"l{i:02}" for i in range(40)]
+        deep = top.joinpath(*levels)
+        (deep / "swap-deep").mkdir(parents=True)
+        (deep / "swap-deep" / "in.json").write_bytes(b"{}")
+        for i in range(len(levels) + 1):
+            top.joinpath(*levels[:i], "z.json").write_bytes(b"[]")
+        preload = " ".join(filter(None, [os.environ.get("LD_PRELOAD"), str(gate_shim / "gate.so")]))
+        env = dict(os.environ, LD_PRELOAD=preload, TAXON_GATE=str(gate))
+        # 64 descriptors: only the innermost few directories keep theirs.
+        p = subprocess.Popen([gate_shim / "taxon", "-r", "-j", jobs, "--ext", top], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, env=env, preexec_fn=limit_descriptors)
+        deadline = time.monotonic() + 20
+        while not (gate / "reached").exists() and time.monotonic() < deadline:
+            time.sleep(0.01)
+        assert (gate / "reached").exists(), "the shim never held an open"
+        os.rename(top.joinpath(*levels[:21]), top / levels[0] / "moved")
+        os.rename(top.joinpath(*levels[:2]), top.joinpath(levels[0], "renamed"))
+        (gate / "go").touch()
+        out, _ = p.communicate(timeout=30)
+    finally:
+        subprocess.run(["rm", "-rf", top, gate], check=True)
+    assert p.returncode == 1
+    assert out.decode().splitlines() == [
+        ".json",                  # swap-deep/in.json
+        *[".json"] * 20,          # z.json of the levels still below the one moved
+        f"taxon: {top}/l00/l01: No such file or directory",
+        ".json",                  # l00/z.json
+        ".json",                  # z.json
+    ]

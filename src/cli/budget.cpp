@@ -45,4 +45,18 @@ Plan plan_descriptors(std::size_t limit, unsigned jobs, unsigned in_flight) {
     return plan;
 }
 
+void fit_address_space(Plan& plan, std::size_t address_space, std::size_t worker_stack, std::size_t waiting_stack) {
+    if (address_space == 0) return;
+    std::size_t room = address_space / 4;
+    // Thread stacks come with a guard page and some bookkeeping each.
+    worker_stack += 64 * 1024;
+    waiting_stack += 64 * 1024;
+    plan.workers = static_cast<unsigned>(std::min<std::size_t>(plan.workers, room / worker_stack));
+    room -= plan.workers * worker_stack;
+    // The pool has one more thread, which makes the others.
+    const std::size_t waiting = room / waiting_stack;
+    plan.in_flight = waiting > 2 ? static_cast<unsigned>(std::min<std::size_t>(plan.in_flight, waiting - 1)) : 0;
+    if (plan.in_flight == 0) plan.prefetch = 0;
+}
+
 }  // namespace taxon::cli

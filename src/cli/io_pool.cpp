@@ -9,10 +9,10 @@ namespace taxon::cli {
 // posts: a detecting thread may have a descriptor table of its own, which a
 // thread it made would share, and the pool's threads must share the first
 // table, where the walk's directories are.
-IoPool::IoPool(unsigned limit) : limit_(limit) {
+IoPool::IoPool(unsigned limit, std::function<void()> failed) : limit_(limit), failed_(std::move(failed)) {
     if (limit_ == 0) return;
     try {
-        if (!maker_.start([this] { make_threads(); })) cannot_grow_ = true;
+        if (!maker_.start([this] { make_threads(); }, STACK)) cannot_grow_ = true;
     } catch (const std::bad_alloc&) {
         cannot_grow_ = true;
     }
@@ -48,7 +48,7 @@ void IoPool::make_threads() {
         bool made = false;
         // Out of threads or memory: the run goes on with those made so far.
         try {
-            made = thread.start([this] { run(); });
+            made = thread.start([this] { run(); }, STACK);
         } catch (const std::bad_alloc&) {
         }
         lock.lock();
@@ -87,7 +87,11 @@ void IoPool::run() {
         (take_walk ? walk : reads).pop_front();
         if (take_walk) ++walking_;
         lock.unlock();
-        task();
+        try {
+            task();
+        } catch (...) {
+            if (failed_) failed_();
+        }
         task = nullptr;  // what it holds goes before the lock is taken again
         lock.lock();
         if (take_walk) --walking_;

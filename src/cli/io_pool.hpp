@@ -22,9 +22,14 @@ public:
     // their turn: neither starves the other.
     enum class Lane : unsigned char { read, walk };
     using Task = std::function<void()>;
+    // Each thread's stack: enough for a directory listing and an error
+    // line, far less than the usual 8 MB.
+    static constexpr std::size_t STACK = 256 * 1024;
 
     // `limit`: the most threads, each one request waiting on the storage.
-    explicit IoPool(unsigned limit);
+    // `failed` is called should a task throw (out of memory where it could
+    // not say so itself): its work is lost, and the run must end.
+    explicit IoPool(unsigned limit, std::function<void()> failed = {});
     ~IoPool();
     IoPool(const IoPool&) = delete;
     IoPool& operator=(const IoPool&) = delete;
@@ -45,6 +50,7 @@ private:
     std::size_t queued() const;  // with the lock held
 
     const unsigned limit_;
+    std::function<void()> failed_;
     mutable std::mutex mutex_;
     std::condition_variable has_task_, wants_thread_;
     std::deque<Task> lanes_[2];

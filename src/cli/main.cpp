@@ -307,10 +307,15 @@ int run(int argc, char** argv) {
                                                              ", at least " + std::to_string(LEAST_DESCRIPTORS) + " are needed\n");
         return 2;
     }
-    const Plan plan = plan_descriptors(limit, opt.jobs ? opt.jobs : platform::cpu_count(), opt.in_flight);
-    IoPool pool(plan.in_flight);
+    Plan plan = plan_descriptors(limit, opt.jobs ? opt.jobs : platform::cpu_count(), opt.in_flight);
+    fit_address_space(plan, platform::address_space_limit(), Pipeline::STACK, IoPool::STACK);
+    Pipeline* running = nullptr;
+    IoPool pool(plan.in_flight, [&running] {
+        if (running != nullptr) running->abort(platform::OUT_OF_MEMORY);
+    });
     IoPool* io = plan.in_flight > 0 ? &pool : nullptr;
     Pipeline pipeline(opt.settings, plan.workers, plan.slots, io);
+    running = &pipeline;
     WalkOptions walk_options;
     walk_options.one_file_system = opt.one_file_system;
     walk_options.open_dirs = plan.open_dirs;

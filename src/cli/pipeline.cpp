@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <new>
-#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "cli/escape.hpp"
@@ -43,11 +43,13 @@ Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t slots
     for (unsigned i = 0; i < workers; ++i) {
         // Where no more threads can be made (a limit on processes or on
         // memory), the run goes on with those that could, or on this one.
+        platform::Thread thread;
         try {
-            threads_.emplace_back([this, &ready] { work(ready); });
-        } catch (const std::system_error&) {
+            if (!thread.start([this, &ready] { work(ready); }, STACK)) break;
+        } catch (const std::bad_alloc&) {
             break;
         }
+        threads_.push_back(std::move(thread));
     }
     std::unique_lock lock(mutex_);
     started_.wait(lock, [&] { return ready == threads_.size(); });

@@ -23,7 +23,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -81,6 +80,8 @@ public:
     // Ends the run early with `err` as its reason, printed once.
     void abort(platform::Error err);
     unsigned workers() const { return static_cast<unsigned>(threads_.size()); }
+    // Each worker's stack: naming a file takes little.
+    static constexpr std::size_t STACK = 1024 * 1024;
 
 private:
     static constexpr std::size_t BATCH = 32;
@@ -140,7 +141,7 @@ private:
     bool walk_waiting_ = false;
     std::mutex mutex_;
     std::condition_variable has_work_, has_room_, started_;
-    std::vector<std::thread> threads_;
+    std::vector<platform::Thread> threads_;
 };
 
 }  // namespace taxon::cli

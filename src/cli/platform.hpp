@@ -146,8 +146,12 @@ unsigned cpu_count();
 // far as it may be), or 0 when there is no such limit worth counting.
 std::size_t descriptor_limit();
 
-// A thread for work that mostly waits on the system: a small stack, so
-// that many fit where address space is limited.
+// How much address space the process may take (`ulimit -v`), or 0 when
+// there is no such limit.
+std::size_t address_space_limit();
+
+// A thread with a stack of a given size: small for work that mostly waits
+// on the system, so that many fit where address space is limited.
 class Thread {
 public:
     Thread();
@@ -155,7 +159,7 @@ public:
     Thread& operator=(Thread&&) noexcept;
     ~Thread();  // joins
     // False when the system refuses another thread.
-    bool start(std::function<void()> body);
+    bool start(std::function<void()> body, std::size_t stack_size);
     void join();
     struct State;  // the system's own
 

@@ -506,6 +506,12 @@ std::size_t descriptor_limit() {
     return lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur > CAP ? CAP : static_cast<std::size_t>(lim.rlim_cur);
 }
 
+std::size_t address_space_limit() {
+    rlimit lim;
+    if (::getrlimit(RLIMIT_AS, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return 0;
+    return static_cast<std::size_t>(std::min<rlim_t>(lim.rlim_cur, SIZE_MAX));
+}
+
 // ---- Threads ---------------------------------------------------------------
 
 struct Thread::State {
@@ -527,15 +533,12 @@ Thread::Thread(Thread&&) noexcept = default;
 Thread& Thread::operator=(Thread&&) noexcept = default;
 Thread::~Thread() { join(); }
 
-bool Thread::start(std::function<void()> body) {
+bool Thread::start(std::function<void()> body, std::size_t stack_size) {
     auto state = std::make_unique<State>();
     state->body = std::move(body);
     pthread_attr_t attr;
     if (::pthread_attr_init(&attr) != 0) return false;
-    // Enough for a directory listing and an error line; far less than the
-    // usual 8 MB of address space.
-    constexpr std::size_t STACK = 256 * 1024;
-    (void)::pthread_attr_setstacksize(&attr, std::max<std::size_t>(STACK, PTHREAD_STACK_MIN));
+    (void)::pthread_attr_setstacksize(&attr, std::max<std::size_t>(stack_size, PTHREAD_STACK_MIN));
     const int err = ::pthread_create(&state->id, &attr, thread_main, state.get());
     ::pthread_attr_destroy(&attr);
     if (err != 0) return false;

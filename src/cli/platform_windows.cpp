@@ -443,6 +443,8 @@ unsigned cpu_count() {
 // of handles: nothing to count.
 std::size_t descriptor_limit() { return 1 << 16; }
 
+std::size_t address_space_limit() { return 0; }
+
 struct Thread::State {
     std::thread thread;
 };
@@ -452,7 +454,9 @@ Thread::Thread(Thread&&) noexcept = default;
 Thread& Thread::operator=(Thread&&) noexcept = default;
 Thread::~Thread() { join(); }
 
-bool Thread::start(std::function<void()> body) {
+// The stack's size is the system's default: a limit on address space is not
+// a thing here.
+bool Thread::start(std::function<void()> body, std::size_t) {
     auto state = std::make_unique<State>();
     try {
         state->thread = std::thread(std::move(body));

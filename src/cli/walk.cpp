@@ -152,10 +152,18 @@ void publish(Shared& shared, Node& node) {
 }
 
 void finish_listing(Shared& shared, Node& node) {
-    for (std::uint32_t i = 0; i < node.items.size(); ++i) {
-        if (node.items[i].action == Action::descend) node.subdirs.push_back(i);
+    try {
+        for (std::uint32_t i = 0; i < node.items.size(); ++i) {
+            if (node.items[i].action == Action::descend) node.subdirs.push_back(i);
+        }
+        node.kids.resize(node.subdirs.size());
+    } catch (const std::bad_alloc&) {
+        std::vector<Item>().swap(node.items);
+        std::vector<std::uint32_t>().swap(node.subdirs);
+        node.kids.clear();
+        node.dir.reset();
+        node.err = platform::OUT_OF_MEMORY;
     }
-    node.kids.resize(node.subdirs.size());
     std::vector<std::pair<std::uint32_t, Kind>>().swap(node.unknown);
     publish(shared, node);
 }
@@ -188,9 +196,30 @@ void help(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>& no
     }
 }
 
+void list_now(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>& node);
+
 // Opens and lists a node (claimed by the caller: `running`), and finds the
-// kinds its listing does not give, with the pool's help.
+// kinds its listing does not give, with the pool's help. Out of memory, the
+// directory fails alone.
 void list(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>& node) {
+    try {
+        list_now(shared, node);
+    } catch (const std::bad_alloc&) {
+        Node& n = *node;
+        if (n.state.load(std::memory_order_acquire) == Node::ready) return;
+        if (n.batched.load(std::memory_order_acquire)) {
+            // Its kinds are being found: whoever finds the last makes it ready.
+            help(shared, node);
+            return;
+        }
+        std::vector<Item>().swap(n.items);
+        n.dir.reset();
+        n.err = platform::OUT_OF_MEMORY;
+        publish(*shared, n);
+    }
+}
+
+void list_now(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>& node) {
     Node& n = *node;
     DirPtr dir;
     Identity id;
@@ -257,8 +286,12 @@ void list(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>& no
     n.batched.store(true, std::memory_order_release);
     if (shared->pool != nullptr) {
         const std::size_t helpers = std::min<std::size_t>(n.batches - 1, shared->pool->limit());
-        for (std::size_t i = 0; i < helpers; ++i) {
-            if (!shared->pool->post(IoPool::Lane::walk, [shared, node] { help(shared, node); })) break;
+        try {
+            for (std::size_t i = 0; i < helpers; ++i) {
+                if (!shared->pool->post(IoPool::Lane::walk, [shared, node] { help(shared, node); })) break;
+            }
+        } catch (const std::bad_alloc&) {
+            // Fewer helpers: this thread and the walk's find the rest.
         }
     }
     help(shared, node);
@@ -426,10 +459,15 @@ private:
                 node->state.store(Node::queued, std::memory_order_release);
                 ++ahead_;
                 const auto shared = shared_;
-                if (!shared_->pool->post(IoPool::Lane::walk, [shared, node] {
+                bool posted = false;
+                try {
+                    posted = shared_->pool->post(IoPool::Lane::walk, [shared, node] {
                         Node::State expected = Node::queued;
                         if (node->state.compare_exchange_strong(expected, Node::running)) list(shared, node);
-                    })) {
+                    });
+                } catch (const std::bad_alloc&) {
+                }
+                if (!posted) {
                     node->ahead = false;
                     node->base.reset();
                     node->state.store(Node::idle, std::memory_order_relaxed);
