@@ -26,11 +26,16 @@ SANITIZED = "asan" in os.environ.get("LD_PRELOAD", "")
 
 
 @pytest.fixture(scope="module")
-def refuse(tmp_path_factory):
-    r = syscall_filter.build(tmp_path_factory.mktemp("refuse"))
-    if r is None:
-        pytest.skip("cannot refuse system calls here (needs Linux, a C compiler and seccomp)")
-    return r
+def refuse():
+    # Where any user may run it: some runs are another user's.
+    d = tempfile.mkdtemp()
+    try:
+        r = syscall_filter.build(d)
+        if r is None:
+            pytest.skip("cannot refuse system calls here (needs Linux, a C compiler and seccomp)")
+        yield r
+    finally:
+        shutil.rmtree(d)
 
 
 @pytest.fixture(scope="module")

@@ -412,10 +412,10 @@ SWAPS = [
 ]
 
 
-@pytest.mark.parametrize("jobs", ["1", "2"])
-def test_entries_that_change_during_the_walk(gate_shim, jobs):
-    if os.geteuid() != 0:
-        pytest.skip("makes a device node and runs the command as another user: needs root")
+def walk_while_entries_change(gate_shim, args, launcher=()):
+    """Runs `taxon -r ARGS` on a tree whose entries change (SWAPS) between
+    their listing and their opening; returns its status, its lines (stdout
+    and stderr together) and the lines expected."""
     top = Path(tempfile.mkdtemp())
     gate = Path(tempfile.mkdtemp())
     try:
@@ -433,8 +433,8 @@ def test_entries_that_change_during_the_walk(gate_shim, jobs):
         # After any runtime already preloaded (a sanitizer's must come first).
         preload = " ".join(filter(None, [os.environ.get("LD_PRELOAD"), str(gate_shim / "gate.so")]))
         env = dict(os.environ, LD_PRELOAD=preload, TAXON_GATE=str(gate))
-        p = subprocess.Popen([gate_shim / "taxon", "-r", "-j", jobs, top], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env,
-                             user=NOBODY, group=NOBODY)
+        p = subprocess.Popen([*launcher, gate_shim / "taxon", "-r", *args, top], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, env=env, user=NOBODY, group=NOBODY)
         deadline = time.monotonic() + 20
         while not (gate / "reached").exists() and time.monotonic() < deadline:
             time.sleep(0.01)
@@ -448,13 +448,22 @@ def test_entries_that_change_during_the_walk(gate_shim, jobs):
         out, _ = p.communicate(timeout=30)
     finally:
         subprocess.run(["rm", "-rf", top, gate], check=True)
-    assert p.returncode == 1
-    assert out.decode().splitlines() == [
+    expected = [
         f"{top}/a.json\tapplication/json\t.json",
         f"taxon: {top}/closed: Permission denied",
         *[line.replace("PATH", f"{top}/{name}") for name, _, _, line in SWAPS],
         f"{top}/z.json\tapplication/json\t.json",
     ]
+    return p.returncode, out.decode().splitlines(), expected
+
+
+@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "1"], ["-j", "1"], ["-j", "2"], ["-j", "3", "--in-flight", "2"]],
+                         ids=lambda a: " ".join(a))
+def test_entries_that_change_during_the_walk(gate_shim, args):
+    if os.geteuid() != 0:
+        pytest.skip("makes a device node and runs the command as another user: needs root")
+    code, lines, expected = walk_while_entries_change(gate_shim, args)
+    assert (code, lines) == (1, expected)
 
 
 @pytest.mark.parametrize("jobs", ["1", "3"])
