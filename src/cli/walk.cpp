@@ -386,6 +386,9 @@ private:
             }
             if (s != Node::ready) {
                 help(shared_, node);  // kinds still to find: lend a hand
+                // While it waits, the walk lists further ahead what the
+                // listings done meanwhile have shown.
+                if (!stack_.empty()) look_ahead();
                 std::unique_lock lock(shared_->mutex);
                 shared_->changed.wait_for(lock, std::chrono::milliseconds(50),
                                           [&] { return node->state.load(std::memory_order_acquire) == Node::ready; });
