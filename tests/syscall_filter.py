@@ -13,7 +13,10 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
+
+import pytest
 
 SOURCE = r"""
 #define _GNU_SOURCE
@@ -129,3 +132,16 @@ def build(directory):
         return [str(binary), *rules, "--"]
 
     return refuse
+
+
+@pytest.fixture(scope="module")
+def refuse():
+    # Where any user may run it: some runs are another user's.
+    d = tempfile.mkdtemp()
+    try:
+        r = build(d)
+        if r is None:
+            pytest.skip("cannot refuse system calls here (needs Linux, a C compiler and seccomp)")
+        yield r
+    finally:
+        shutil.rmtree(d)

@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-import syscall_filter
+from syscall_filter import refuse  # noqa: F401 (a fixture)
 from test_cli import CLI, run, unescape
 from test_cli_walk import OUTPUT_MODES, gate_shim, make_tree, nested, walk_while_entries_change  # noqa: F401
 
@@ -32,19 +32,6 @@ FALLBACKS = {
     "shared tables": ["pidfd_open:ENOSYS"],
     "unshare refused": ["unshare:EPERM"],
 }
-
-
-@pytest.fixture(scope="module")
-def refuse():
-    # Where any user may run it: some runs are another user's.
-    d = tempfile.mkdtemp()
-    try:
-        r = syscall_filter.build(d)
-        if r is None:
-            pytest.skip("cannot refuse system calls here (needs Linux, a C compiler and seccomp)")
-        yield r
-    finally:
-        shutil.rmtree(d)
 
 
 @pytest.fixture(scope="module")

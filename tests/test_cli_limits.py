@@ -11,31 +11,17 @@ import select
 import shutil
 import signal
 import subprocess
-import sys
 import tempfile
 import time
 from pathlib import Path
 
 import pytest
 
-import syscall_filter
+from syscall_filter import refuse  # noqa: F401 (a fixture)
 from test_cli import CLI, run
 from test_cli_walk import make_tree, nested
 
 SANITIZED = "asan" in os.environ.get("LD_PRELOAD", "")
-
-
-@pytest.fixture(scope="module")
-def refuse():
-    # Where any user may run it: some runs are another user's.
-    d = tempfile.mkdtemp()
-    try:
-        r = syscall_filter.build(d)
-        if r is None:
-            pytest.skip("cannot refuse system calls here (needs Linux, a C compiler and seccomp)")
-        yield r
-    finally:
-        shutil.rmtree(d)
 
 
 @pytest.fixture(scope="module")
