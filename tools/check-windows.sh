@@ -97,8 +97,10 @@ if [[ -z "$wine" && "${TAXON_WINE:-}" == "install" ]]; then
   apt_install wine64
   wine=$(find_wine)
 fi
-if [[ -z "$wine" || -z "$native" ]]; then
+if [[ -z "$wine" || -z "$native" || ! -x "$native" ]]; then
   echo "not run under Wine (wine: ${wine:-missing}, native command: ${native:-missing})"
+  # Asked for, the runs under Wine are not skipped quietly.
+  [[ "${TAXON_WINE:-}" == "install" ]] && exit 1
   exit "$fails"
 fi
 wineserver=$(command -v wineserver || ls "$(dirname "$wine")/wineserver" /usr/lib/wine/wineserver 2>/dev/null | head -n 1 || true)
