@@ -103,7 +103,10 @@ if [[ -z "$wine" || -z "$native" || ! -x "$native" ]]; then
   [[ "${TAXON_WINE:-}" == "install" ]] && exit 1
   exit "$fails"
 fi
-wineserver=$(command -v wineserver || ls "$(dirname "$wine")/wineserver" /usr/lib/wine/wineserver 2>/dev/null | head -n 1 || true)
+wineserver=$(command -v wineserver || true)
+for beside in "$(dirname "$wine")/wineserver" /usr/lib/wine/wineserver; do
+  if [[ -z "$wineserver" && -x "$beside" ]]; then wineserver=$beside; fi
+done
 if [[ -z "$wineserver" ]]; then
   echo "no wineserver beside $wine" >&2
   exit 1
