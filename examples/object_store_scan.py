@@ -12,7 +12,7 @@ key separates directories); the exit status is 1 when any object failed.
 Any fsspec file system works (s3fs, gcsfs, adlfs and so on, installed
 separately); s3fs takes its endpoint and credentials from the usual AWS_*
 variables (AWS_ENDPOINT_URL for an S3-compatible server) or fsspec's
-configuration. Ctrl-C ends the run at once.
+configuration. Ctrl-C, or the end of a `| head`, ends the run at once.
 
 Only the first 3072 bytes of each object travel, in one ranged GET per
 object: `cat_ranges` asks for that range of every object of a batch, with at
@@ -145,9 +145,11 @@ def main(argv=None):
     args = parser.parse_args(argv)
     if args.in_flight < 1:
         parser.error("--in-flight must be at least 1")
-    # Ends the run at once, as it ends the command: no traceback from
-    # whichever thread the interrupt met, no wait for requests in flight.
+    # Ctrl-C, or a reader that goes away (`| head`), ends the run at once, as
+    # it ends the command: no traceback, no wait for the requests in flight.
     signal.signal(signal.SIGINT, signal.SIG_DFL)
+    if hasattr(signal, "SIGPIPE"):  # not on Windows
+        signal.signal(signal.SIGPIPE, signal.SIG_DFL)
     return 0 if scan(args.url, in_flight=args.in_flight) else 1
 
 
