@@ -5,6 +5,7 @@ import importlib.util
 import json
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -286,6 +287,28 @@ def test_object_store_scan_empty_prefix(tmp_path):
     done = subprocess.run([sys.executable, str(EXAMPLES / "object_store_scan.py"), "file://" + str(tmp_path)],
                           capture_output=True, timeout=RUN_TIMEOUT)
     assert (done.stdout, done.stderr, done.returncode) == (b"", b"", 0)
+
+
+@pytest.mark.skipif(not hasattr(signal, "SIGPIPE"), reason="no SIGPIPE on this platform")
+def test_object_store_scan_reader_gone_ends_the_run(tmp_path):
+    """A reader that stops after one line (`| head -1`) ends the run by
+    SIGPIPE, as it ends the command: no traceback. More output than a pipe
+    holds (64 KiB), so that a write meets the closed pipe."""
+    for i in range(3000):
+        (tmp_path / f"file-{i:05d}.txt").write_bytes(b"text\n")
+    process = subprocess.Popen([sys.executable, str(EXAMPLES / "object_store_scan.py"), "file://" + str(tmp_path)],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        first = process.stdout.readline()
+        process.stdout.close()
+        err = process.stderr.read()
+        process.wait(timeout=RUN_TIMEOUT)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    assert first == f"file://{tmp_path}/file-00000.txt\ttext/plain; charset=utf-8\t.txt\n".encode()
+    assert (process.returncode, err) == (-signal.SIGPIPE, b"")
 
 
 # --- Spark -----------------------------------------------------------------
