@@ -38,10 +38,11 @@ file. read_bytes comes from the child's rusage as os.wait4 returns it at exit
 (ru_inblock, in 512-byte units, which Linux fills from the task's read_bytes:
 the bytes it made the block layer read, readahead included): exact for that
 one child and all its threads, with no sampling and no race with its exit, as
-reading /proc/PID/io just before it exits would have. Behind slowfs the
-child does no block I/O; on the kernels tried (6.18) its read_bytes then
-counts what its reads fetched through the mount into the page cache,
-readahead included. The table adds the read_bytes of slowfs itself (from its
+reading /proc/PID/io just before it exits would have. It also counts what
+the child reads besides the tree (directories and inodes on the way to it,
+/etc/ld.so.cache: about 0.6 MB a run here). Reads through a FUSE mount are
+no block I/O of the child's, so behind slowfs that small rest is all its
+figure shows; the table adds the read_bytes of slowfs itself (from its
 /proc/PID/io before and after the run: it is alive, so there is no race),
 that is the disk reads of the tree behind the mount, and the operations
 slowfs served per file (a lookup counts as a getattr).

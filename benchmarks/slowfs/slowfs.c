@@ -304,9 +304,15 @@ static int take_source(void *data, const char *arg, int key, struct fuse_args *a
     return 1;
 }
 
+/* Inserted before the caller's arguments, so that a later -o wins. */
+#define DEFAULTS                                                                                                \
+    "-oro,fsname=slowfs,subtype=slowfs,auto_unmount,entry_timeout=0,attr_timeout=0,negative_timeout=0,"      \
+    "max_threads=512,max_background=512,congestion_threshold=384,readdirplus=no"
+
 static void usage(const char *prog) {
     printf("usage: %s [--delay-us N] [--no-types] [--stats FILE] [--die-with-parent]\n"
-           "       [-f] [-d] [-s] [-o OPTION,...] SOURCE MOUNTPOINT\n\n", prog);
+           "       [-f] [-d] [-s] [-o OPTION,...] SOURCE MOUNTPOINT\n"
+           "defaults, before the options given: %s\n\n", prog, DEFAULTS);
 }
 
 int main(int argc, char *argv[]) {
@@ -314,6 +320,7 @@ int main(int argc, char *argv[]) {
     if (fuse_opt_parse(&args, &opt, option_spec, take_source) != 0) return 2;
     if (opt.show_help) {
         usage(argv[0]);
+        fuse_cmdline_help();
         fuse_lib_help(&args);
         return 0;
     }
@@ -321,10 +328,7 @@ int main(int argc, char *argv[]) {
         usage(argv[0]);
         return 2;
     }
-    /* Defaults first: a later -o of the same name wins. */
-    fuse_opt_insert_arg(&args, 1, "-oro,fsname=slowfs,subtype=slowfs,auto_unmount,"
-                                  "entry_timeout=0,attr_timeout=0,negative_timeout=0,"
-                                  "max_threads=512,max_background=512,congestion_threshold=384,readdirplus=no");
+    fuse_opt_insert_arg(&args, 1, DEFAULTS);
     source_fd = open(opt.source, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (source_fd < 0) {
         fprintf(stderr, "slowfs: %s: %s\n", opt.source, strerror(errno));
