@@ -40,7 +40,7 @@ the bytes it made the block layer read, readahead included): exact for that
 one child and all its threads, with no sampling and no race with its exit, as
 reading /proc/PID/io just before it exits would have. It also counts what
 the child reads besides the tree (directories and inodes on the way to it,
-/etc/ld.so.cache: about 0.6 MB a run here). Reads through a FUSE mount are
+/etc/ld.so.cache: 0 to 1 MB a run here). Reads through a FUSE mount are
 no block I/O of the child's, so behind slowfs that small rest is all its
 figure shows; the table adds the read_bytes of slowfs itself (from its
 /proc/PID/io before and after the run: it is alive, so there is no race),
