@@ -4,7 +4,9 @@ import os
 import shutil
 import subprocess
 import sys
+import sysconfig
 import venv
+from importlib.metadata import PackageNotFoundError, files
 from pathlib import Path
 
 import pytest
@@ -64,6 +66,24 @@ def exported_symbols(path):
 def test_module_exports_its_entry_point_alone():
     names = exported_symbols(taxon.__file__)
     assert names == (["_PyInit_taxon"] if sys.platform == "darwin" else ["PyInit_taxon"])
+
+
+DIST = "taxon-sniff"
+
+
+def test_wheel_holds_the_module_command_stubs_and_page_alone():
+    try:
+        record = files(DIST)
+    except PackageNotFoundError:
+        pytest.skip(f"{DIST} is not installed (a build tree on PYTHONPATH)")
+    installed = sorted(Path(f.locate()).resolve() for f in record if ".dist-info/" not in f.as_posix())
+    suffix = sysconfig.get_config_var("EXT_SUFFIX")
+    scripts = Path(sysconfig.get_path("scripts"))
+    command = scripts / ("taxon.exe" if os.name == "nt" else "taxon")
+    expected = [Path(taxon.__file__), command, Path(sysconfig.get_path("data")) / "share" / "man" / "man1" / "taxon.1",
+                Path(sysconfig.get_path("purelib")) / "taxon-stubs" / "__init__.pyi"]
+    assert Path(taxon.__file__).name == "taxon" + suffix
+    assert installed == sorted(p.resolve() for p in expected)
 
 
 def snapshot(root):
