@@ -1,10 +1,13 @@
 """The built package: its exports, its wheel matrix, and an install that
 leaves the checkout as it found it."""
 import os
+import re
 import shutil
 import subprocess
 import sys
+import sysconfig
 import venv
+from importlib.metadata import PackageNotFoundError, files, version
 from pathlib import Path
 
 import pytest
@@ -66,6 +69,24 @@ def test_module_exports_its_entry_point_alone():
     assert names == (["_PyInit_taxon"] if sys.platform == "darwin" else ["PyInit_taxon"])
 
 
+DIST = "taxon-sniff"
+
+
+def test_wheel_holds_the_module_command_stubs_and_page_alone():
+    try:
+        record = files(DIST)
+    except PackageNotFoundError:
+        pytest.skip(f"{DIST} is not installed (a build tree on PYTHONPATH)")
+    installed = sorted(Path(f.locate()).resolve() for f in record if ".dist-info/" not in f.as_posix())
+    suffix = sysconfig.get_config_var("EXT_SUFFIX")
+    scripts = Path(sysconfig.get_path("scripts"))
+    command = scripts / ("taxon.exe" if os.name == "nt" else "taxon")
+    expected = [Path(taxon.__file__), command, Path(sysconfig.get_path("data")) / "share" / "man" / "man1" / "taxon.1",
+                Path(sysconfig.get_path("purelib")) / "taxon-stubs" / "__init__.pyi"]
+    assert Path(taxon.__file__).name == "taxon" + suffix
+    assert installed == sorted(p.resolve() for p in expected)
+
+
 def snapshot(root):
     """Every path under `root` with its size and modification time."""
     return {p.relative_to(root): (p.stat().st_size, p.stat().st_mtime_ns) for p in root.rglob("*")}
@@ -103,3 +124,47 @@ def test_install_from_a_read_only_checkout(tmp_path):
     command = bin_dir / ("taxon.exe" if os.name == "nt" else "taxon")
     out = subprocess.run([command, "--mime", "-"], input=b"\x89PNG\r\n\x1a\n", capture_output=True, check=True)
     assert out.stdout == b"image/png\n"
+
+
+WORKFLOWS = ROOT_DIR / ".github" / "workflows"
+
+
+def workflow(name):
+    yaml = pytest.importorskip("yaml")
+    return yaml.safe_load((WORKFLOWS / name).read_text(encoding="utf-8"))
+
+
+def test_one_cibuildwheel_version_everywhere():
+    pinned = re.findall(r"uses: pypa/cibuildwheel@v(\S+)", (WORKFLOWS / "release.yml").read_text(encoding="utf-8"))
+    checked = re.findall(r"'cibuildwheel==(\S+)'", (ROOT_DIR / "tools" / "check").read_text(encoding="utf-8"))
+    assert len(pinned) == 1 and checked == pinned
+    try:
+        installed = version("cibuildwheel")
+    except PackageNotFoundError:
+        pytest.skip("cibuildwheel not installed (tools/check installs it)")
+    assert installed == pinned[0]
+
+
+def test_release_builds_every_platform_and_arch_of_the_wheel_config():
+    tomllib = pytest.importorskip("tomllib")  # Python 3.11+
+    config = tomllib.loads((ROOT_DIR / "pyproject.toml").read_text(encoding="utf-8"))["tool"]["cibuildwheel"]
+    wanted = {(platform, arch) for platform in ("linux", "macos", "windows") for arch in config[platform]["archs"]}
+    runner_platform = {"ubuntu": "linux", "macos": "macos", "windows": "windows"}
+    jobs = workflow("release.yml")["jobs"]
+    built = {(runner_platform[row["os"].split("-")[0]], row["archs"])
+             for row in jobs["wheels"]["strategy"]["matrix"]["include"]}
+    assert built == wanted
+    assert jobs["publish"]["needs"] == ["wheels", "sdist"]
+    assert jobs["publish"]["permissions"] == {"id-token": "write"}
+    assert jobs["publish"]["environment"]["url"].endswith(f"/{DIST}/")
+
+
+def test_ci_runs_the_test_command_on_every_platform():
+    job = workflow("ci.yml")["jobs"]["check"]
+    rows = job["strategy"]["matrix"]["include"]
+    assert {row["name"] for row in rows} == {"Linux x86_64", "Linux arm64", "macOS arm64", "macOS x86_64", "Windows x64"}
+    # The CI-only checks need apt-get and an x86-64 host: Linux x86_64 alone.
+    assert [row["name"] for row in rows if row["all-checks"] == "true"] == ["Linux x86_64"]
+    runs = [step.get("run") for step in job["steps"] if "run" in step]
+    assert runs == ["tools/check"]
+    assert "\ntools/check\n" in (ROOT_DIR / "README.md").read_text(encoding="utf-8")

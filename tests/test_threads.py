@@ -16,7 +16,7 @@ import taxon
 
 ROOT_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FREE_THREADED = bool(sysconfig.get_config_var("Py_GIL_DISABLED"))
-# Under emulation (tools/check-arm64.sh --python) everything runs many times
+# Under emulation (tools/check-cross.sh --python) everything runs many times
 # slower: the time limits grow by this factor.
 TIME_SCALE = float(os.environ.get("TAXON_TEST_TIME_SCALE", "1"))
 

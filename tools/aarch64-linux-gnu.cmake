@@ -1,5 +1,5 @@
 # Cross-compiling for Linux arm64 with Debian's g++-aarch64-linux-gnu, the
-# extension against the arm64 CPython unpacked by tools/check-arm64.sh
+# extension against the arm64 CPython unpacked by tools/check-cross.sh
 # --python into TAXON_ARM64_ROOT.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)

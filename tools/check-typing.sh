@@ -13,7 +13,7 @@ python3 -m venv "$work/venv"
 py="$work/venv/bin/python"
 "$py" -m pip install -q mypy
 "$py" -m pip wheel -q --no-deps -w "$work/dist" .
-"$py" -m pip install -q "$work"/dist/taxon-*.whl
+"$py" -m pip install -q "$work"/dist/taxon_sniff-*.whl
 
 # From outside the source tree, so only the installed stubs are seen.
 cd "$work"

@@ -260,7 +260,7 @@ bool read_file(const char* name, Bytes& out) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--generate") == 0) {
-        const std::size_t count = std::strtoull(argv[2], nullptr, 10);
+        const auto count = static_cast<std::size_t>(std::strtoull(argv[2], nullptr, 10));
         Rng r{std::strtoull(argv[3], nullptr, 10)};
         for (std::size_t i = 0; i < count; ++i) report("g" + std::to_string(i), generate(r, i));
         return 0;
