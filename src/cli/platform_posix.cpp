@@ -110,12 +110,6 @@ void set_kind_and_size(File& out, Kind& kind, mode_t mode, std::uint64_t size, s
     out.device = device;
 }
 
-Error describe_opened(File& out, Kind& kind) {
-    struct stat st;
-    if (::fstat(static_cast<int>(out.handle), &st) != 0) return errno;
-    set_kind_and_size(out, kind, st.st_mode, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev));
-    return 0;
-}
 
 }  // namespace
 
@@ -190,12 +184,19 @@ void File::close() {
     handle = -1;
 }
 
+namespace {
+Error stat_opened(int fd, struct stat& st);
+}  // namespace
+
 Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& kind) {
     const int fd = ::openat(base_of(parent), name.c_str(), FILE_FLAGS);
     if (fd < 0) return errno;
     out.handle = fd;
     out.owned = true;
-    return describe_opened(out, kind);
+    struct stat st;
+    if (const Error err = stat_opened(fd, st)) return err;
+    set_kind_and_size(out, kind, st.st_mode, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev));
+    return 0;
 }
 
 Error open_stream(const std::string& name, File& out) {
@@ -306,8 +307,11 @@ Error open_cached(const DirPtr& parent, const std::string& name, int flags, int&
     return err;
 }
 
-// Metadata as known, without asking a remote server again.
-Error stat_cached(int fd, struct stat& st) {
+#endif
+
+// The kind and size of a file just opened, as the open left them known: a
+// remote file system is not asked again (the open itself asked).
+Error stat_opened(int fd, struct stat& st) {
 #if defined(STATX_TYPE) && defined(AT_STATX_DONT_SYNC)
     struct statx sx;
     if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_SIZE, &sx) == 0) {
@@ -323,6 +327,7 @@ Error stat_cached(int fd, struct stat& st) {
     return ::fstat(fd, &st) == 0 ? 0 : errno;
 }
 
+#if defined(__linux__)
 // Whether a file system keeps its files in memory (tmpfs, ramfs): reading
 // them never waits on a device, though they refuse RWF_NOWAIT. Asked once
 // per file system.
@@ -351,7 +356,7 @@ Error open_file_cached(const DirPtr& parent, const std::string& name, File& out,
     out.handle = fd;
     out.owned = true;
     struct stat st;
-    if (const Error err = stat_cached(fd, st)) return err;
+    if (const Error err = stat_opened(fd, st)) return err;
     set_kind_and_size(out, kind, st.st_mode, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev));
     return 0;
 #else
@@ -367,7 +372,7 @@ Error status_cached(const DirPtr& parent, const std::string& name, bool follow, 
     int fd = -1;
     if (const Error err = open_cached(parent, name, O_PATH | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW), fd)) return err;
     struct stat st;
-    const Error err = stat_cached(fd, st);
+    const Error err = stat_opened(fd, st);
     ::close(fd);
     if (err == 0) kind = kind_of_mode(st.st_mode);
     return err;
