@@ -1,5 +1,6 @@
 #include "cli/io_pool.hpp"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -9,7 +10,8 @@ namespace taxon::cli {
 // posts: a detecting thread may have a descriptor table of its own, which a
 // thread it made would share, and the pool's threads must share the first
 // table, where the walk's directories are.
-IoPool::IoPool(unsigned limit, std::function<void()> failed) : limit_(limit), failed_(std::move(failed)) {
+IoPool::IoPool(unsigned limit, unsigned base, std::function<void()> failed)
+    : limit_(limit), base_(std::min(base, limit)), failed_(std::move(failed)) {
     if (limit_ == 0) return;
     try {
         if (!maker_.start([this] { make_threads(); }, STACK)) cannot_grow_ = true;
@@ -22,13 +24,17 @@ IoPool::~IoPool() { shutdown(); }
 
 std::size_t IoPool::queued() const { return lanes_[0].size() + lanes_[1].size(); }
 
+std::size_t IoPool::room() const {
+    return slow_ ? limit_ : base_;
+}
+
 bool IoPool::post(Lane lane, Task task) {
     std::lock_guard lock(mutex_);
     if (stopping_ || (cannot_grow_ && threads_.empty() && !maker_runs_tasks_)) return false;
     lanes_[static_cast<int>(lane)].push_back(std::move(task));
     if (idle_ > 0) {
         has_task_.notify_one();
-    } else if (!cannot_grow_ && threads_.size() + starting_ < limit_) {
+    } else if (!cannot_grow_ && threads_.size() + starting_ < room()) {
         // A thread for every request not yet taken, up to the limit.
         wants_thread_.notify_one();
     }
@@ -39,7 +45,7 @@ void IoPool::make_threads() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wants_thread_.wait(lock, [&] {
-            return stopping_ || (queued() > idle_ + starting_ && threads_.size() + starting_ < limit_);
+            return stopping_ || (queued() > idle_ + starting_ && threads_.size() + starting_ < room());
         });
         if (stopping_) return;
         ++starting_;
@@ -87,14 +93,26 @@ void IoPool::run() {
         (take_walk ? walk : reads).pop_front();
         if (take_walk) ++walking_;
         lock.unlock();
+        const auto start = std::chrono::steady_clock::now();
         try {
             task();
         } catch (...) {
             if (failed_) failed_();
         }
         task = nullptr;  // what it holds goes before the lock is taken again
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         lock.lock();
         if (take_walk) --walking_;
+        // The quickest of a few requests tells the storage's own pace: the
+        // others may have waited behind each other, the quickest did not.
+        quickest_ = std::min(quickest_, seconds);
+        if (++timed_ == JUDGED_OVER) {
+            const std::size_t before = room();
+            slow_ = quickest_ >= SLOW_SECONDS;
+            quickest_ = 1e9;
+            timed_ = 0;
+            if (room() > before && queued() > idle_) wants_thread_.notify_one();
+        }
     }
 }
 

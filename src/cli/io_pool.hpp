@@ -5,6 +5,7 @@
 // a limit: a run on a warm cache makes none.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -27,9 +28,21 @@ public:
     static constexpr std::size_t STACK = 256 * 1024;
 
     // `limit`: the most threads, each one request waiting on the storage.
-    // `failed` is called should a task throw (out of memory where it could
-    // not say so itself): its work is lost, and the run must end.
-    explicit IoPool(unsigned limit, std::function<void()> failed = {});
+    // Past `base` threads the pool grows only while its requests take long
+    // (a network file system, a spinning disk): there more requests in
+    // flight are what gets more done, where on a fast disk they would only
+    // queue up and cost processor time. `failed` is called should a task
+    // throw (out of memory where it could not say so itself): its work is
+    // lost, and the run must end.
+    IoPool(unsigned limit, unsigned base, std::function<void()> failed = {});
+    // The storage is slow when even the quickest of JUDGED_OVER requests in
+    // a row (a file opened and read, a directory listed, kinds looked up)
+    // took this long: a network file system or FUSE, where every request
+    // waits for an answer. On a busy local disk some request always comes
+    // back at once (its blocks already read with a neighbour's), however
+    // long the queue makes the others wait.
+    static constexpr double SLOW_SECONDS = 0.004;
+    static constexpr unsigned JUDGED_OVER = 32;
     ~IoPool();
     IoPool(const IoPool&) = delete;
     IoPool& operator=(const IoPool&) = delete;
@@ -48,8 +61,9 @@ private:
     void run();
     void make_threads();
     std::size_t queued() const;  // with the lock held
+    std::size_t room() const;    // with the lock held: the threads it may have now
 
-    const unsigned limit_;
+    const unsigned limit_, base_;
     std::function<void()> failed_;
     mutable std::mutex mutex_;
     std::condition_variable has_task_, wants_thread_;
@@ -57,6 +71,9 @@ private:
     std::vector<platform::Thread> threads_;
     platform::Thread maker_;
     unsigned idle_ = 0, walking_ = 0, starting_ = 0;
+    double quickest_ = 1e9;  // of the requests timed since the last judgement
+    unsigned timed_ = 0;
+    bool slow_ = false;
     bool stopping_ = false, cannot_grow_ = false, maker_runs_tasks_ = false;
 };
 

@@ -53,10 +53,11 @@ constexpr std::string_view USAGE =
     "                   processors this process may use); the output is the\n"
     "                   same, in the same order, for every N\n"
     "      --in-flight N  keep up to N opens, reads and directory listings\n"
-    "                   waiting on the storage at once, whatever -j is (default\n"
-    "                   64): what hides the latency of a cold disk, a network\n"
-    "                   file system or a slow device; 1: the -j threads wait\n"
-    "                   for their own reads\n"
+    "                   waiting on the storage at once, whatever -j is: what\n"
+    "                   hides the latency of a cold disk, a network file system\n"
+    "                   or a slow device (default: 64, and up to 256 where no\n"
+    "                   request is answered in under 4 ms); 1: the -j threads\n"
+    "                   wait for their own reads\n"
     "      --files-from LIST\n"
     "                   name the files listed in LIST (- for standard input),\n"
     "                   one per line, in the list's order, instead of FILE\n"
@@ -86,6 +87,12 @@ constexpr std::string_view USAGE =
     "Exit status: 0 if every file was named, 1 if any failed or output could not\n"
     "be written, 2 on a usage error or with too few file descriptors to work.\n";
 
+// Requests waiting on the storage at once: enough to keep a fast disk busy;
+// more, up to the most, where each takes long (a network file system, FUSE,
+// a spinning disk), as measured during the run.
+constexpr unsigned DEFAULT_IN_FLIGHT = 64;
+constexpr unsigned MOST_IN_FLIGHT_BY_DEFAULT = 256;
+
 struct Options {
     Settings settings;
     bool format_given = false;
@@ -93,7 +100,7 @@ struct Options {
     bool one_file_system = false;
     bool list_types = false;
     unsigned jobs = 0;  // 0: one per processor
-    unsigned in_flight = 64;
+    unsigned in_flight = 0;  // 0: DEFAULT_IN_FLIGHT, more where the storage is slow
     std::string files_from;  // empty: none
     bool null = false;
 };
@@ -308,10 +315,14 @@ int run(int argc, char** argv) {
                                                              ", at least " + std::to_string(LEAST_DESCRIPTORS) + " are needed\n");
         return 2;
     }
-    Plan plan = plan_descriptors(limit, opt.jobs ? opt.jobs : platform::cpu_count(), opt.in_flight);
+    erase_progress_on_interrupt(opt.settings);
+    Plan plan = plan_descriptors(limit, opt.jobs ? opt.jobs : platform::cpu_count(),
+                                 opt.in_flight ? opt.in_flight : MOST_IN_FLIGHT_BY_DEFAULT);
     fit_address_space(plan, platform::address_space_limit(), Pipeline::STACK, IoPool::STACK);
     Pipeline* running = nullptr;
-    IoPool pool(plan.in_flight, [&running] {
+    // Given, the number is kept to; by default the pool grows past it only
+    // where requests take long.
+    IoPool pool(plan.in_flight, opt.in_flight ? opt.in_flight : DEFAULT_IN_FLIGHT, [&running] {
         if (running != nullptr) running->abort(platform::OUT_OF_MEMORY);
     });
     IoPool* io = plan.in_flight > 0 ? &pool : nullptr;

@@ -77,11 +77,16 @@ std::atomic<bool> progress_on_screen{false};
 
 }  // namespace
 
+void erase_progress_on_interrupt(const Settings& settings) {
+    if (settings.progress && platform::is_terminal(platform::Stream::err)) {
+        platform::on_interrupt(ERASE_PROGRESS, progress_on_screen);
+    }
+}
+
 Output::Output(const Settings& settings) : settings_(settings) {
     start_ = last_flush_ = last_draw_ = Clock::now();
     stdout_is_terminal_ = platform::is_terminal(platform::Stream::out);
     progress_ = settings.progress && platform::is_terminal(platform::Stream::err);
-    if (progress_) platform::on_interrupt(ERASE_PROGRESS, progress_on_screen);
 }
 
 void Output::flush() {

@@ -51,6 +51,10 @@ struct Outcome {
     std::size_t bytes = 0;
 };
 
+// Where the progress line may be drawn, an interrupt erases it before the
+// command ends. Called before any thread is made.
+void erase_progress_on_interrupt(const Settings& settings);
+
 // Writes lines in order, batched into whole-line writes; draws the progress
 // line; keeps the counts of the summary. Not thread-safe: its owner calls
 // it under its own lock.

@@ -136,6 +136,7 @@ void reserve_standard_streams();
 // On an interrupt or a request to terminate (Ctrl-C, SIGTERM), writes
 // `text` to standard error while `armed` is set, then ends the process as
 // the signal would have. `text` and `armed` must outlive the process.
+// Called before any other thread is made.
 void on_interrupt(std::string_view text, const std::atomic<bool>& armed);
 
 // The command's arguments as bytes (on Windows, UTF-8 of the wide command line).

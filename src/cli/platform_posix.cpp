@@ -454,17 +454,24 @@ namespace {
 
 std::string_view interrupt_text;
 const std::atomic<bool>* interrupt_armed = nullptr;
+sigset_t interrupt_signals;
 
-extern "C" void on_signal(int sig) {
-    const int saved = errno;
-    if (interrupt_armed != nullptr && interrupt_armed->load(std::memory_order_relaxed)) {
-        // write() is safe in a signal handler; a short write is left as is.
+extern "C" void* wait_for_interrupt(void*) {
+    int sig = 0;
+    while (::sigwait(&interrupt_signals, &sig) != 0) {
+    }
+    if (interrupt_armed->load(std::memory_order_relaxed)) {
         [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, interrupt_text.data(), interrupt_text.size());
     }
-    errno = saved;
-    // The handler was reset on entry (SA_RESETHAND): the signal, pending
-    // until this returns, now ends the process as it would have.
+    // As the signal would have: its default action ends every thread, even
+    // one waiting on a file system that stopped answering.
+    ::signal(sig, SIG_DFL);
+    sigset_t one;
+    ::sigemptyset(&one);
+    ::sigaddset(&one, sig);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
     ::raise(sig);
+    return nullptr;
 }
 
 }  // namespace
@@ -472,16 +479,29 @@ extern "C" void on_signal(int sig) {
 void on_interrupt(std::string_view text, const std::atomic<bool>& armed) {
     interrupt_text = text;
     interrupt_armed = &armed;
+    ::sigemptyset(&interrupt_signals);
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old {};
         // A signal ignored by whoever started the command stays ignored.
-        if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
-        struct sigaction act {};
-        act.sa_handler = on_signal;
-        act.sa_flags = SA_RESETHAND;
-        ::sigemptyset(&act.sa_mask);
-        ::sigaction(sig, &act, nullptr);
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) ::sigaddset(&interrupt_signals, sig);
     }
+    // Blocked in this thread and in every thread made after it; one thread
+    // of its own takes them. A handler would run only when some thread came
+    // back from the kernel, which one stuck in a file system may never do.
+    // Called before any other thread is made.
+    sigset_t old;
+    if (::pthread_sigmask(SIG_BLOCK, &interrupt_signals, &old) != 0) return;
+    pthread_attr_t attr;
+    pthread_t thread;
+    bool started = false;
+    if (::pthread_attr_init(&attr) == 0) {
+        (void)::pthread_attr_setstacksize(&attr, std::max<std::size_t>(64 * 1024, PTHREAD_STACK_MIN));
+        (void)::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+        started = ::pthread_create(&thread, &attr, wait_for_interrupt, nullptr) == 0;
+        ::pthread_attr_destroy(&attr);
+    }
+    // No thread for them: they keep their default action.
+    if (!started) ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 // ---- The process -----------------------------------------------------------
