@@ -55,7 +55,7 @@ constexpr std::string_view USAGE =
     "      --in-flight N  keep up to N opens, reads and directory listings\n"
     "                   waiting on the storage at once, whatever -j is: what\n"
     "                   hides the latency of a cold disk, a network file system\n"
-    "                   or a slow device (default: 64, and up to 256 where no\n"
+    "                   or a slow device (default: 64, and up to 512 where no\n"
     "                   request is answered in under 4 ms); 1: the -j threads\n"
     "                   wait for their own reads\n"
     "      --files-from LIST\n"
@@ -91,7 +91,7 @@ constexpr std::string_view USAGE =
 // more, up to the most, where each takes long (a network file system, FUSE,
 // a spinning disk), as measured during the run.
 constexpr unsigned DEFAULT_IN_FLIGHT = 64;
-constexpr unsigned MOST_IN_FLIGHT_BY_DEFAULT = 256;
+constexpr unsigned MOST_IN_FLIGHT_BY_DEFAULT = 512;
 
 struct Options {
     Settings settings;
