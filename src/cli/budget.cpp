@@ -35,11 +35,11 @@ Plan plan_descriptors(std::size_t limit, unsigned jobs, unsigned in_flight) {
     if (plan.in_flight <= 1) plan.in_flight = 0;
     left -= plan.in_flight;
 
-    // Enough slots to keep every request busy (and the workers), at most
-    // 128 (4,096 files at 32 a slot); what remains lists directories ahead,
-    // each holding its own and, while listed, a copy.
-    const std::size_t want_slots = std::clamp<std::size_t>(2 * std::size_t{plan.in_flight} + 4 * std::size_t{plan.workers}, 16, 128);
-    plan.slots = std::clamp<std::size_t>(std::min(want_slots, left / 4), MIN_SLOTS, 128);
+    // As many slots as fit a quarter of what is left, at most 128 (4,096
+    // files at 32 a slot): a window that short directories (a few files a
+    // slot) do not fill at once; what remains lists directories ahead, each
+    // holding its own and, while listed, a copy.
+    plan.slots = std::clamp<std::size_t>(left / 4, MIN_SLOTS, 128);
     left -= std::min(left, 2 * plan.slots);
     plan.prefetch = plan.in_flight == 0 ? 0 : std::min<std::size_t>(left / 2, 256);
     return plan;

@@ -115,6 +115,7 @@ void advise_head_only(const File& file);
 // (names, metadata and data already in memory); WOULD_BLOCK otherwise, and
 // always where the system cannot tell. Any other answer is final.
 Error open_file_cached(const DirPtr& parent, const std::string& name, File& out, Kind& kind);
+Error open_dir_cached(const DirPtr& parent, const std::string& name, DirPtr& out, Identity& id);
 Error status_cached(const DirPtr& parent, const std::string& name, bool follow, Kind& kind);
 Error read_head_cached(const File& file, std::uint8_t* buf, std::size_t size, std::size_t& got);
 // False where the calls above always give WOULD_BLOCK: found out at the

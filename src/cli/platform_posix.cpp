@@ -365,6 +365,17 @@ Error open_file_cached(const DirPtr& parent, const std::string& name, File& out,
 #endif
 }
 
+Error open_dir_cached(const DirPtr& parent, const std::string& name, DirPtr& out, Identity& id) {
+#if defined(__linux__)
+    int fd = -1;
+    if (const Error err = open_cached(parent, name, DIR_FLAGS | O_NOFOLLOW, fd)) return err;
+    return adopt_dir(fd, out, id);
+#else
+    (void)parent, (void)name, (void)out, (void)id;
+    return WOULD_BLOCK;
+#endif
+}
+
 Error status_cached(const DirPtr& parent, const std::string& name, bool follow, Kind& kind) {
 #if defined(__linux__) && defined(O_PATH)
     // A path descriptor: the object is looked up, not opened (a device is

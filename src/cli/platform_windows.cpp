@@ -363,6 +363,7 @@ void advise_head_only(const File&) {}
 // Windows cannot say whether an open or a read would wait on the storage:
 // every file goes to the threads that may wait.
 Error open_file_cached(const DirPtr&, const std::string&, File&, Kind&) { return WOULD_BLOCK; }
+Error open_dir_cached(const DirPtr&, const std::string&, DirPtr&, Identity&) { return WOULD_BLOCK; }
 Error status_cached(const DirPtr&, const std::string&, bool, Kind&) { return WOULD_BLOCK; }
 Error read_head_cached(const File&, std::uint8_t*, std::size_t, std::size_t& got) {
     got = 0;

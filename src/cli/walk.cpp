@@ -139,6 +139,9 @@ struct Shared {
     bool one_file_system = false;
     std::uint64_t root_device = 0;
     std::size_t held_ahead = 0;  // items of nodes listed ahead, not yet entered; under `mutex`
+    // Set once a directory had to be read from the storage: listing ahead
+    // starts then.
+    std::atomic<bool> slow{false};
 };
 
 void publish(Shared& shared, Node& node) {
@@ -223,7 +226,14 @@ void list_now(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>
     Node& n = *node;
     DirPtr dir;
     Identity id;
-    Error err = with_retries([&] { return platform::open_dir(n.base, n.name, n.root, dir, id); });
+    Error err = platform::WOULD_BLOCK;
+    if (!n.root && !shared->slow.load(std::memory_order_relaxed)) {
+        err = platform::open_dir_cached(n.base, n.name, dir, id);
+        if (err == platform::WOULD_BLOCK) shared->slow.store(true, std::memory_order_relaxed);
+    }
+    if (err == platform::WOULD_BLOCK) {
+        err = with_retries([&] { return platform::open_dir(n.base, n.name, n.root, dir, id); });
+    }
     if (err != 0) {
         // Perhaps no longer a directory: then it is taken for what it is now.
         Kind now = Kind::unknown;
@@ -435,7 +445,9 @@ private:
     // Lists ahead the directories the walk will enter next, in the walk's
     // order, as far as the budget goes.
     void look_ahead() {
-        if (shared_->pool == nullptr || ahead_ >= options_.prefetch) return;
+        // Only once a directory was not in memory: on a warm cache a listing
+        // takes microseconds, less than handing it to another thread would.
+        if (shared_->pool == nullptr || !shared_->slow.load(std::memory_order_relaxed) || ahead_ >= options_.prefetch) return;
         {
             std::lock_guard lock(shared_->mutex);
             if (shared_->held_ahead >= HELD_AHEAD_MOST) return;
@@ -553,6 +565,7 @@ private:
     std::set<std::pair<std::uint64_t, std::uint64_t>> active_;
     std::size_t ahead_ = 0;   // nodes listed ahead, not yet reached
     std::size_t looked_ = 0;  // nodes looked at by this look ahead
+
 };
 
 }  // namespace
