@@ -56,7 +56,10 @@ def plain(*args, **kw):
 
 @pytest.mark.parametrize("fallback", list(FALLBACKS))
 @pytest.mark.parametrize("tree", ["mixed", "deep", "names"])
-@pytest.mark.parametrize("args", [["-j", "1"], ["-j", "3"], ["-j", "2", "--in-flight", "200"]],
+# Given --in-flight, the waiting threads are used from the start; by default
+# only once the storage made a request wait (never, on these warm trees).
+@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "64"], ["-j", "3", "--in-flight", "64"],
+                                  ["-j", "2", "--in-flight", "200"], ["-j", "2"]],
                          ids=lambda a: " ".join(a))
 def test_every_fallback_gives_the_plain_output(refuse, trees, fallback, tree, args):
     for mode in OUTPUT_MODES:
@@ -71,7 +74,8 @@ def test_every_fallback_gives_the_plain_output(refuse, trees, fallback, tree, ar
 def test_every_fallback_with_entries_that_change(refuse, gate_shim, fallback, jobs):
     if os.geteuid() != 0:
         pytest.skip("makes a device node and runs the command as another user: needs root")
-    code, lines, expected = walk_while_entries_change(gate_shim, ["-j", jobs], launcher=refuse(*FALLBACKS[fallback]))
+    code, lines, expected = walk_while_entries_change(gate_shim, ["-j", jobs, "--in-flight", "64"],
+                                                      launcher=refuse(*FALLBACKS[fallback]))
     assert (code, lines) == (1, expected)
 
 

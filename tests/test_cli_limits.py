@@ -55,7 +55,8 @@ def limited(limit):
 
 
 @pytest.mark.parametrize("limit", [10, 11, 12, 13, 15, 18, 20, 24, 30, 40, 64, 100])
-@pytest.mark.parametrize("args", [["-j", "8"], ["-j", "2", "--in-flight", "64"], ["-j", "1", "--in-flight", "1"]],
+@pytest.mark.parametrize("args", [["-j", "8"], ["-j", "2", "--in-flight", "64"], ["-j", "1", "--in-flight", "1"],
+                                  ["-j", "3", "--in-flight", "512"]],
                          ids=lambda a: " ".join(a))
 def test_any_descriptor_limit_gives_the_plain_output(tree, limit, args):
     expected = reference("-r", tree)
@@ -285,6 +286,6 @@ def test_a_worker_refused_its_copy_of_a_directory(refuse, tree, mode, jobs):
     into it: its files are read where the walk's directories are."""
     expected = reference("-r", *mode, tree)
     # The process's own descriptor (3) is copied at start; every directory after it is refused.
-    r = subprocess.run([*refuse("pidfd_getfd:EMFILE:1:ge:4"), CLI, "-r", "-j", jobs, *mode, tree],
+    r = subprocess.run([*refuse("pidfd_getfd:EMFILE:1:ge:4"), CLI, "-r", "-j", jobs, "--in-flight", "64", *mode, tree],
                        capture_output=True, timeout=120)
     assert (r.returncode, r.stdout, r.stderr) == expected

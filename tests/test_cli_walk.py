@@ -457,7 +457,8 @@ def walk_while_entries_change(gate_shim, args, launcher=()):
     return p.returncode, out.decode().splitlines(), expected
 
 
-@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "1"], ["-j", "1"], ["-j", "2"], ["-j", "3", "--in-flight", "2"]],
+@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "1"], ["-j", "1"], ["-j", "2"], ["-j", "3", "--in-flight", "2"],
+                                  ["-j", "2", "--in-flight", "64"]],
                          ids=lambda a: " ".join(a))
 def test_entries_that_change_during_the_walk(gate_shim, args):
     if os.geteuid() != 0:

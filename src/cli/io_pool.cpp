@@ -10,8 +10,8 @@ namespace taxon::cli {
 // posts: a detecting thread may have a descriptor table of its own, which a
 // thread it made would share, and the pool's threads must share the first
 // table, where the walk's directories are.
-IoPool::IoPool(unsigned limit, unsigned base, std::function<void()> failed)
-    : limit_(limit), base_(std::min(base, limit)), failed_(std::move(failed)) {
+IoPool::IoPool(unsigned limit, unsigned base, bool waiting_from_start, std::function<void()> failed)
+    : limit_(limit), base_(std::min(base, limit)), storage_slow_(waiting_from_start), failed_(std::move(failed)) {
     if (limit_ == 0) return;
     try {
         if (!maker_.start([this] { make_threads(); }, STACK)) cannot_grow_ = true;

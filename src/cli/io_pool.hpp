@@ -5,6 +5,7 @@
 // a limit: a run on a warm cache makes none.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -34,7 +35,9 @@ public:
     // queue up and cost processor time. `failed` is called should a task
     // throw (out of memory where it could not say so itself): its work is
     // lost, and the run must end.
-    IoPool(unsigned limit, unsigned base, std::function<void()> failed = {});
+    // `waiting_from_start`: the storage is taken to be slow from the start
+    // (see storage_is_slow).
+    IoPool(unsigned limit, unsigned base, bool waiting_from_start, std::function<void()> failed = {});
     // The storage is slow when even the quickest of JUDGED_OVER requests in
     // a row (a file opened and read, a directory listed, kinds looked up)
     // took this long: a network file system or FUSE, where every request
@@ -54,6 +57,12 @@ public:
     // Drops what is queued, lets what runs end, and joins every thread.
     void shutdown();
     unsigned limit() const { return limit_; }
+    // Whether the storage has been seen to keep requests waiting (a
+    // directory or a file not in memory). Until then the rest of the command
+    // does its own reads, as on a warm cache that is the quickest; from then
+    // on, what would wait comes here. Once set, it stays.
+    bool storage_is_slow() const { return storage_slow_.load(std::memory_order_relaxed); }
+    void storage_was_slow() { storage_slow_.store(true, std::memory_order_relaxed); }
     // How many threads were made (for tests and figures).
     std::size_t threads() const;
 
@@ -64,6 +73,7 @@ private:
     std::size_t room() const;    // with the lock held: the threads it may have now
 
     const unsigned limit_, base_;
+    std::atomic<bool> storage_slow_{false};
     std::function<void()> failed_;
     mutable std::mutex mutex_;
     std::condition_variable has_task_, wants_thread_;

@@ -55,9 +55,9 @@ constexpr std::string_view USAGE =
     "      --in-flight N  keep up to N opens, reads and directory listings\n"
     "                   waiting on the storage at once, whatever -j is: what\n"
     "                   hides the latency of a cold disk, a network file system\n"
-    "                   or a slow device (default: 64, and up to 512 where no\n"
-    "                   request is answered in under 4 ms); 1: the -j threads\n"
-    "                   wait for their own reads\n"
+    "                   or a slow device (default: 64 once the storage makes a\n"
+    "                   request wait, and up to 512 where none is answered in\n"
+    "                   under 4 ms); 1: the -j threads wait for their own reads\n"
     "      --files-from LIST\n"
     "                   name the files listed in LIST (- for standard input),\n"
     "                   one per line, in the list's order, instead of FILE\n"
@@ -320,9 +320,10 @@ int run(int argc, char** argv) {
                                  opt.in_flight ? opt.in_flight : MOST_IN_FLIGHT_BY_DEFAULT);
     fit_address_space(plan, platform::address_space_limit(), Pipeline::STACK, IoPool::STACK);
     Pipeline* running = nullptr;
-    // Given, the number is kept to; by default the pool grows past it only
-    // where requests take long.
-    IoPool pool(plan.in_flight, opt.in_flight ? opt.in_flight : DEFAULT_IN_FLIGHT, [&running] {
+    // Given, the number is kept to, from the start; by default the pool is
+    // used once the storage was seen to make a request wait, and grows past
+    // the default only where requests take long.
+    IoPool pool(plan.in_flight, opt.in_flight ? opt.in_flight : DEFAULT_IN_FLIGHT, opt.in_flight != 0, [&running] {
         if (running != nullptr) running->abort(platform::OUT_OF_MEMORY);
     });
     IoPool* io = plan.in_flight > 0 ? &pool : nullptr;

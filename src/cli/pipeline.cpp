@@ -312,10 +312,15 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
     platform::Error borrowed = 0;
     if (own && slot.dir) borrowed = with_retries([&] { return platform::borrow_dir(slot.dir, mine); });
     const platform::DirPtr& here = own && slot.dir ? mine.dir : slot.dir;
-    // Files that would wait on the storage go to the pool; the others are
-    // read here. The pool's threads share the first descriptor table, so
-    // it also takes the files of a directory this thread could not borrow.
-    const bool try_here = pool_ != nullptr && platform::can_tell_cached();
+    // Once the storage was seen to make requests wait, files that would wait
+    // go to the pool and the others are read here; until then all are read
+    // here, as on a warm cache that costs least (a read that cannot wait
+    // costs more than one that may). The pool's threads share the first
+    // descriptor table, so it also takes the files of a directory this
+    // thread could not borrow.
+    const bool slow = pool_ != nullptr && pool_->storage_is_slow();
+    const bool try_here = slow && platform::can_tell_cached();
+    const std::uint64_t waits = slow ? 0 : platform::thread_waits();
     for (std::size_t i = 0; i < slot.jobs.size(); ++i) {
         Job& job = slot.jobs[i];
         if (job.step == Job::Step::done) continue;
@@ -323,7 +328,7 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
             job.step = Job::Step::done;  // never written: the run is over
             continue;
         }
-        if (pool_ != nullptr) {
+        if (pool_ != nullptr && (slow || borrowed != 0)) {
             if (borrowed == 0 && try_here) {
                 try {
                     std::uint8_t buf[READ_LIMIT];
@@ -355,6 +360,10 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
             run_waiting(job, here, slot.where);
         }
     }
+    // Read here while the storage was thought fast: this thread waiting
+    // meanwhile means that a file was not in memory (only its reads can
+    // make it wait here; it holds no lock then).
+    if (pool_ != nullptr && !slow && platform::thread_waits() != waits) pool_->storage_was_slow();
     lock.lock();
     if (slot.pending.fetch_sub(1, std::memory_order_acq_rel) == 1) slot_done(seq);
 }

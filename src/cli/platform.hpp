@@ -148,6 +148,11 @@ unsigned cpu_count();
 // far as it may be), or 0 when there is no such limit worth counting.
 std::size_t descriptor_limit();
 
+// How many times the calling thread has waited so far (gave up the
+// processor for a blocking call: a read from the storage, say); 0 where the
+// system does not count them.
+std::uint64_t thread_waits();
+
 // How much address space the process may take (`ulimit -v`), or 0 when
 // there is no such limit.
 std::size_t address_space_limit();

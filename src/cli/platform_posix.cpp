@@ -544,6 +544,14 @@ std::size_t descriptor_limit() {
     return lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur > CAP ? CAP : static_cast<std::size_t>(lim.rlim_cur);
 }
 
+std::uint64_t thread_waits() {
+#if defined(RUSAGE_THREAD)
+    rusage usage;
+    if (::getrusage(RUSAGE_THREAD, &usage) == 0) return static_cast<std::uint64_t>(usage.ru_nvcsw);
+#endif
+    return 0;
+}
+
 std::size_t address_space_limit() {
     rlimit lim;
     if (::getrlimit(RLIMIT_AS, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return 0;

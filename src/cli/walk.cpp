@@ -139,9 +139,7 @@ struct Shared {
     bool one_file_system = false;
     std::uint64_t root_device = 0;
     std::size_t held_ahead = 0;  // items of nodes listed ahead, not yet entered; under `mutex`
-    // Set once a directory had to be read from the storage: listing ahead
-    // starts then.
-    std::atomic<bool> slow{false};
+    IoPool* io = nullptr;  // the pool, for its word on the storage's pace, even with no listing ahead
 };
 
 void publish(Shared& shared, Node& node) {
@@ -227,9 +225,11 @@ void list_now(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>
     DirPtr dir;
     Identity id;
     Error err = platform::WOULD_BLOCK;
-    if (!n.root && !shared->slow.load(std::memory_order_relaxed)) {
+    // A directory not in memory says the storage makes requests wait:
+    // from then on files are read, and directories listed ahead, by the pool.
+    if (!n.root && shared->io != nullptr && !shared->io->storage_is_slow()) {
         err = platform::open_dir_cached(n.base, n.name, dir, id);
-        if (err == platform::WOULD_BLOCK) shared->slow.store(true, std::memory_order_relaxed);
+        if (err == platform::WOULD_BLOCK) shared->io->storage_was_slow();
     }
     if (err == platform::WOULD_BLOCK) {
         err = with_retries([&] { return platform::open_dir(n.base, n.name, n.root, dir, id); });
@@ -312,6 +312,7 @@ class Walker {
 public:
     Walker(Pipeline& pipeline, const WalkOptions& options) : pipeline_(pipeline), options_(options) {
         shared_->pool = options.prefetch > 0 ? options.pool : nullptr;
+        shared_->io = options.pool;
         shared_->one_file_system = options.one_file_system;
     }
 
@@ -447,7 +448,7 @@ private:
     void look_ahead() {
         // Only once a directory was not in memory: on a warm cache a listing
         // takes microseconds, less than handing it to another thread would.
-        if (shared_->pool == nullptr || !shared_->slow.load(std::memory_order_relaxed) || ahead_ >= options_.prefetch) return;
+        if (shared_->pool == nullptr || !shared_->pool->storage_is_slow() || ahead_ >= options_.prefetch) return;
         {
             std::lock_guard lock(shared_->mutex);
             if (shared_->held_ahead >= HELD_AHEAD_MOST) return;
