@@ -320,7 +320,9 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
     // thread could not borrow.
     const bool slow = pool_ != nullptr && pool_->storage_is_slow();
     const bool try_here = slow && platform::can_tell_cached();
-    const std::uint64_t waits = slow ? 0 : platform::thread_waits();
+    std::uint64_t waits = 0;
+    const bool counted = !slow && platform::thread_waits(waits);
+    const auto start = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < slot.jobs.size(); ++i) {
         Job& job = slot.jobs[i];
         if (job.step == Job::Step::done) continue;
@@ -362,8 +364,17 @@ void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, b
     }
     // Read here while the storage was thought fast: this thread waiting
     // meanwhile means that a file was not in memory (only its reads can
-    // make it wait here; it holds no lock then).
-    if (pool_ != nullptr && !slow && platform::thread_waits() != waits) pool_->storage_was_slow();
+    // make it wait here; it holds no lock then). Where waits are not
+    // counted, a group that took far longer than its files would from
+    // memory says the same, less surely (the thread may have been kept
+    // from the processor).
+    if (pool_ != nullptr && !slow) {
+        std::uint64_t now = 0;
+        const bool waited = counted ? platform::thread_waits(now) && now != waits
+                                    : std::chrono::steady_clock::now() - start >
+                                          std::chrono::milliseconds(5) + slot.jobs.size() * std::chrono::microseconds(100);
+        if (waited) pool_->storage_was_slow();
+    }
     lock.lock();
     if (slot.pending.fetch_sub(1, std::memory_order_acq_rel) == 1) slot_done(seq);
 }

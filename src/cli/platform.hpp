@@ -149,9 +149,9 @@ unsigned cpu_count();
 std::size_t descriptor_limit();
 
 // How many times the calling thread has waited so far (gave up the
-// processor for a blocking call: a read from the storage, say); 0 where the
-// system does not count them.
-std::uint64_t thread_waits();
+// processor for a blocking call: a read from the storage, say); false where
+// the system does not count them.
+bool thread_waits(std::uint64_t& count);
 
 // How much address space the process may take (`ulimit -v`), or 0 when
 // there is no such limit.

@@ -544,12 +544,16 @@ std::size_t descriptor_limit() {
     return lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur > CAP ? CAP : static_cast<std::size_t>(lim.rlim_cur);
 }
 
-std::uint64_t thread_waits() {
+bool thread_waits(std::uint64_t& count) {
 #if defined(RUSAGE_THREAD)
     rusage usage;
-    if (::getrusage(RUSAGE_THREAD, &usage) == 0) return static_cast<std::uint64_t>(usage.ru_nvcsw);
+    if (::getrusage(RUSAGE_THREAD, &usage) == 0) {
+        count = static_cast<std::uint64_t>(usage.ru_nvcsw);
+        return true;
+    }
 #endif
-    return 0;
+    (void)count;
+    return false;
 }
 
 std::size_t address_space_limit() {

@@ -444,7 +444,7 @@ unsigned cpu_count() {
 // of handles: nothing to count.
 std::size_t descriptor_limit() { return 1 << 16; }
 
-std::uint64_t thread_waits() { return 0; }
+bool thread_waits(std::uint64_t&) { return false; }
 
 std::size_t address_space_limit() { return 0; }
 

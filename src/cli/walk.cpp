@@ -227,9 +227,10 @@ void list_now(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>
     Error err = platform::WOULD_BLOCK;
     // A directory not in memory says the storage makes requests wait:
     // from then on files are read, and directories listed ahead, by the pool.
-    if (!n.root && shared->io != nullptr && !shared->io->storage_is_slow()) {
+    if (!n.root && shared->io != nullptr && !shared->io->storage_is_slow() && platform::can_tell_cached()) {
         err = platform::open_dir_cached(n.base, n.name, dir, id);
-        if (err == platform::WOULD_BLOCK) shared->io->storage_was_slow();
+        // (Not when the system just refused to say: that is no wait.)
+        if (err == platform::WOULD_BLOCK && platform::can_tell_cached()) shared->io->storage_was_slow();
     }
     if (err == platform::WOULD_BLOCK) {
         err = with_retries([&] { return platform::open_dir(n.base, n.name, n.root, dir, id); });
