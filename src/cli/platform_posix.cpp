@@ -478,8 +478,8 @@ extern "C" void* wait_for_interrupt(void*) {
     // one waiting on a file system that stopped answering.
     ::signal(sig, SIG_DFL);
     sigset_t one;
-    ::sigemptyset(&one);
-    ::sigaddset(&one, sig);
+    sigemptyset(&one);
+    sigaddset(&one, sig);
     ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
     ::raise(sig);
     return nullptr;
@@ -490,11 +490,11 @@ extern "C" void* wait_for_interrupt(void*) {
 void on_interrupt(std::string_view text, const std::atomic<bool>& armed) {
     interrupt_text = text;
     interrupt_armed = &armed;
-    ::sigemptyset(&interrupt_signals);
+    sigemptyset(&interrupt_signals);
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old {};
         // A signal ignored by whoever started the command stays ignored.
-        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) ::sigaddset(&interrupt_signals, sig);
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) sigaddset(&interrupt_signals, sig);
     }
     // Blocked in this thread and in every thread made after it; one thread
     // of its own takes them. A handler would run only when some thread came
