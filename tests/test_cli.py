@@ -299,6 +299,9 @@ def version_in_pyproject():
     (["-j1025", "x"], 2, "", "taxon: invalid number of jobs '1025'"),
     (["x", "--jobs"], 2, "", "taxon: option '--jobs' needs a value"),
     (["-rj"], 2, "", "taxon: option '-j' needs a value"),
+    # An option that would do nothing is refused, not ignored.
+    (["-x", "x"], 2, "", "taxon: -x (--one-file-system) needs -r"),
+    (["--one-file-system", "--files-from", "list"], 2, "", "taxon: -x (--one-file-system) needs -r"),
 ])
 def test_usage(args, code, out, err):
     r = run(*args)

@@ -295,6 +295,59 @@ def test_one_file_system(tmp_path, tmpfs_inside, flag, inside):
     assert run("-r", *flag, tmpfs_inside).stdout.decode().count("\n") == 1
 
 
+@pytest.fixture
+def mounted(tmp_path):
+    """Mounts a file system of the given type at tmp_path/mnt (as root)."""
+    mounts = []
+
+    def mount(fstype):
+        point = tmp_path / "mnt"
+        point.mkdir()
+        r = subprocess.run(["mount", "-t", fstype, fstype, point], capture_output=True)
+        if r.returncode != 0:
+            pytest.skip(f"cannot mount {fstype} here: {r.stderr.decode().strip()}")
+        mounts.append(point)
+        return point
+
+    yield mount
+    for point in mounts:
+        subprocess.run(["umount", "-l", point], check=True)
+
+
+@pytest.mark.parametrize("fstype, entered", [
+    # Files the kernel makes up as they are read: a walk that meets them
+    # does not go in (reading /proc/kmsg would consume the kernel's log).
+    ("proc", False),
+    ("sysfs", False),
+    ("cgroup2", False),
+    # Real storage in memory is walked as any other.
+    ("tmpfs", True),
+])
+@pytest.mark.parametrize("jobs", ["1", "3"])
+def test_the_kernels_own_file_systems_are_entered_only_when_named(tmp_path, mounted, fstype, entered, jobs):
+    (tmp_path / "a.json").write_bytes(b"{}")
+    (tmp_path / "z.json").write_bytes(b"[]")
+    point = mounted(fstype)
+    if fstype == "tmpfs":
+        (point / "b.json").write_bytes(b"{}")
+    r = subprocess.run([CLI, "-r", "-j", jobs, "--no-progress", tmp_path], capture_output=True, timeout=120)
+    inside = [line for line in r.stdout.split(b"\n") if line.startswith(os.fsencode(point))]
+    assert (r.returncode, r.stderr, bool(inside)) == (0, b"", entered)
+    assert r.stdout.count(b"\n") == 2 + len(inside)
+    # Named as the root of a walk, it is walked (tried on cgroup2 alone:
+    # walking a whole /proc reads /proc/kmsg, as asked, and empties it).
+    if fstype == "cgroup2":
+        named = subprocess.run([CLI, "-r", "-j", jobs, "--summary", "--no-progress", point],
+                               capture_output=True, timeout=300)
+        assert int(re.search(rb"^(\d+) named", named.stdout, re.M).group(1)) > 0
+
+
+def test_a_file_named_on_a_made_up_file_system_is_read():
+    r = subprocess.run([CLI, "/proc/self/status"], capture_output=True, timeout=60)
+    assert (r.returncode, r.stderr) == (0, b"")
+    assert r.stdout.startswith(b"/proc/self/status\t")
+
+
 def test_a_directory_that_holds_itself_is_walked_once(tmp_path, tmpfs_inside):
     (tmpfs_inside / "a.json").write_bytes(b"{}")
     (tmpfs_inside / "again").mkdir()

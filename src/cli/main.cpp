@@ -44,11 +44,14 @@ constexpr std::string_view USAGE =
     "a tab, a newline and a carriage return are written as \\\\, \\t, \\n and \\r;\n"
     "other control bytes and bytes that are not UTF-8 as \\xHH.\n"
     "\n"
-    "  -r, --recursive  walk directories (symbolic links to directories met\n"
-    "                   during the walk are not followed)\n"
+    "  -r, --recursive  walk directories; met during the walk, symbolic links\n"
+    "                   to directories are not followed, and the kernel's own\n"
+    "                   file systems (/proc, /sys, cgroup, debugfs, ...), whose\n"
+    "                   files are made up as they are read, are not entered:\n"
+    "                   name one as FILE to walk it\n"
     "  -x, --one-file-system\n"
-    "                   with -r, do not enter directories on another file\n"
-    "                   system than the FILE the walk started from\n"
+    "                   with -r (needed), do not enter directories on another\n"
+    "                   file system than the FILE the walk started from\n"
     "  -j, --jobs N     name files on N threads (default: the number of\n"
     "                   processors this process may use); the output is the\n"
     "                   same, in the same order, for every N\n"
@@ -305,6 +308,7 @@ int run(int argc, char** argv) {
     }
     if (!opt.files_from.empty() && !files.empty()) usage_error("FILE arguments and --files-from exclude each other");
     if (opt.null && opt.files_from.empty()) usage_error("-0 (--null) needs --files-from");
+    if (opt.one_file_system && !opt.recursive) usage_error("-x (--one-file-system) needs -r");
     if (files.empty() && opt.files_from.empty()) usage_error("no FILE given (use - for standard input)");
 
     // Threads, the reorder window and the directories held open are sized

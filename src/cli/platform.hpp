@@ -72,6 +72,12 @@ Error open_parent(const DirPtr& child, DirPtr& out, Identity& id);
 Error list_dir(const Dir& dir, std::vector<Entry>& out, std::size_t most = SIZE_MAX);
 extern const Error TOO_MANY;
 
+// Whether `dir` is on a file system whose files the kernel makes up as
+// they are read (/proc, /sys, debugfs, cgroup, ...): reading them can have
+// effects (/proc/kmsg consumes the kernel's messages) and tells nothing
+// about stored content, so a walk does not enter them.
+bool is_pseudo_file_system(const Dir& dir);
+
 // The kind of `name` in `parent` (of the path `name` when `parent` is null),
 // following a symbolic link or not.
 Error status(const DirPtr& parent, const std::string& name, bool follow, Kind& kind);

@@ -16,6 +16,8 @@
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
+#elif defined(__APPLE__) || defined(__FreeBSD__) || defined(__OpenBSD__) || defined(__DragonFly__)
+#include <sys/mount.h>
 #endif
 
 #include <algorithm>
@@ -23,7 +25,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <mutex>
+#include <string_view>
 #include <utility>
 
 namespace taxon::cli::platform {
@@ -130,6 +134,47 @@ Error open_parent(const DirPtr& child, DirPtr& out, Identity& id) {
     const int fd = ::openat(child->fd(), "..", DIR_FLAGS);
     if (fd < 0) return errno;
     return adopt_dir(fd, out, id);
+}
+
+bool is_pseudo_file_system(const Dir& dir) {
+#if defined(__linux__)
+    // By the file system's magic number (linux/magic.h); devtmpfs says it is
+    // tmpfs and is not told apart: its devices are not read anyway.
+    static constexpr unsigned long PSEUDO[] = {
+        0x9fa0,      // proc
+        0x62656572,  // sysfs
+        0x64626720,  // debugfs
+        0x74726163,  // tracefs
+        0x73636673,  // securityfs
+        0x27e0eb,    // cgroup
+        0x63677270,  // cgroup2
+        0xcafe4a11,  // bpf
+        0x6165676c,  // pstore
+        0xde5e81e4,  // efivarfs
+        0x62656570,  // configfs
+        0x65735543,  // fusectl
+        0x1cd1,      // devpts
+        0x19800202,  // mqueue
+        0x42494e4d,  // binfmt_misc
+        0xf97cff8c,  // selinuxfs
+        0x43415d53,  // smackfs
+        0x6e736673,  // nsfs
+        0x0187,      // autofs: entering it would mount what it stands for
+    };
+    struct statfs fs;
+    if (::fstatfs(dir.fd(), &fs) != 0) return false;
+    const auto type = static_cast<unsigned long>(fs.f_type) & 0xffffffffUL;
+    return std::find(std::begin(PSEUDO), std::end(PSEUDO), type) != std::end(PSEUDO);
+#elif defined(__APPLE__) || defined(__FreeBSD__) || defined(__OpenBSD__) || defined(__DragonFly__)
+    static constexpr std::string_view PSEUDO[] = {"devfs", "fdesc", "fdescfs", "procfs", "linprocfs", "linsysfs", "kernfs", "autofs"};
+    struct statfs fs;
+    if (::fstatfs(dir.fd(), &fs) != 0) return false;
+    const std::string_view name(fs.f_fstypename);
+    return std::find(std::begin(PSEUDO), std::end(PSEUDO), name) != std::end(PSEUDO);
+#else
+    (void)dir;
+    return false;
+#endif
 }
 
 Error list_dir(const Dir& dir, std::vector<Entry>& out, std::size_t most) {

@@ -232,6 +232,9 @@ Error open_parent(const DirPtr& child, DirPtr& out, Identity& id) {
     return open_dir_at(std::move(up), true, out, id);
 }
 
+// No file system of Windows makes its files up as they are read.
+bool is_pseudo_file_system(const Dir&) { return false; }
+
 Error list_dir(const Dir& dir, std::vector<Entry>& out, std::size_t most) {
     std::wstring pattern = dir.path;
     if (pattern.back() != L'\\') pattern += L'\\';

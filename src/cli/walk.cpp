@@ -113,7 +113,8 @@ struct Node {
     Identity id;
     Error err = 0;
     bool too_big = false;     // more entries than a listing ahead may hold
-    bool elsewhere = false;   // on another file system, not to be entered (-x)
+    std::uint64_t parent_device = 0;  // the file system of the directory that holds it
+    bool elsewhere = false;   // not to be entered: on another file system (-x), or a made-up one
     bool has_instead = false;  // no longer a directory: `instead` says what it is
     Item instead;
     std::vector<Item> items;  // in byte order of the names
@@ -247,7 +248,11 @@ void list_now(const std::shared_ptr<Shared>& shared, const std::shared_ptr<Node>
         return publish(*shared, n);
     }
     n.base.reset();
-    if (shared->one_file_system && !n.root && id.device != shared->root_device) {
+    // Below the roots given, the kernel's own file systems (/proc, /sys,
+    // ...) are not entered: found where a walk crosses onto another file
+    // system, so one question per mount point.
+    if (!n.root && id.device != n.parent_device &&
+        ((shared->one_file_system && id.device != shared->root_device) || platform::is_pseudo_file_system(*dir))) {
         n.elsewhere = true;
         return publish(*shared, n);
     }
@@ -357,6 +362,7 @@ private:
             slot = std::make_shared<Node>();
             slot->name = item.name;
             slot->looked = item.looked;
+            slot->parent_device = parent.id.device;
         }
         return slot;
     }
