@@ -187,7 +187,8 @@ def test_a_file_system_that_stops_answering_does_not_keep_a_signal_waiting(tmp_p
         primary, secondary = pty.openpty()
         p = subprocess.Popen([CLI, "-r", *args, tmp_path / "mnt"], stdout=subprocess.DEVNULL, stderr=secondary)
         os.close(secondary)
-        err = read_pty(primary, time.monotonic() + 1.5)  # the progress line shows after a second
+        # The progress line shows after a second.
+        err = read_pty(primary, time.monotonic() + 15, seen=rb"\rtaxon: \d+ files, \d+ files/s")
         os.kill(mount.pid, signal.SIGSTOP)
         try:
             err += read_pty(primary, time.monotonic() + 0.3)
