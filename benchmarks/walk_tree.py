@@ -2,14 +2,17 @@
 floor (open, read 3072 bytes, close: benchmarks/read_floor.c) and against
 `file --mime-type` through xargs.
 
-    python benchmarks/walk_tree.py [--taxon PATH] [--rounds N] [--skip-file] [TREE...]
+    python benchmarks/walk_tree.py [--taxon PATH] [--against PATH] [--rounds N] [--skip-file] [TREE...]
 
 The floor is also run on two processors, as two processes over halves of
 the list and as two threads of one process: what the kernel allows a
 command of several threads. TREE defaults to a generated tree (200,000 small files in 2,000
 directories, made once under /tmp) and /usr. Every measurement is warm: each
-command runs once unmeasured, then --rounds times; the table shows the median
-with the spread (min-max) that the machine's other load caused. A cold run
+command runs once unmeasured, then --rounds times, the rounds interleaving
+the commands (a change in the machine's load falls on all of them alike);
+the table shows the median and the best with the spread (min-max) that the
+machine's other load caused. --against adds another build of the command
+(an earlier version, say) at its default and at -j 1, in the same rounds. A cold run
 (after dropping the page cache) is attempted once per tree when allowed.
 """
 
@@ -67,14 +70,23 @@ def timed(cmd, capture=False):
     return elapsed, r
 
 
-def measure(cmd, files, rounds):
-    """Files per second (median, min, max) and processor seconds (median):
-    on a machine shared with other work the wall clock is noisy, the
+def measure(rows, rounds):
+    """For each (label, command, files) row: files per second (median, best,
+    min, max) and processor seconds (median), the rounds interleaving the
+    rows. On a machine shared with other work the wall clock is noisy, the
     processor time much less so."""
-    timed(cmd)  # warms the cache
-    runs = [timed(cmd) for _ in range(rounds)]
-    rates = [files / seconds for seconds, _ in runs]
-    return statistics.median(rates), min(rates), max(rates), statistics.median(r.cpu for _, r in runs)
+    for _, cmd, _ in rows:
+        timed(cmd)  # warms the cache
+    runs = {label: [] for label, _, _ in rows}
+    for _ in range(rounds):
+        for label, cmd, _ in rows:
+            runs[label].append(timed(cmd))
+    out = {}
+    for label, _, files in rows:
+        rates = [files / seconds for seconds, _ in runs[label]]
+        out[label] = (statistics.median(rates), max(rates), min(rates), max(rates),
+                      statistics.median(r.cpu for _, r in runs[label]))
+    return out
 
 
 def drop_caches():
@@ -89,6 +101,7 @@ def drop_caches():
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--taxon", default=shutil.which("taxon"))
+    ap.add_argument("--against", help="another build of the command, measured in the same rounds")
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--skip-file", action="store_true", help="leave out `file`, the slowest by far")
     ap.add_argument("trees", nargs="*")
@@ -102,8 +115,8 @@ def main():
     load = os.getloadavg()[0]
     print(f"machine: {os.uname().nodename}, {os.cpu_count()} CPUs, load {load:.1f} at start, "
           f"{args.rounds} rounds, warm cache")
-    print("| tree | files | command | files/s (median) | min-max | CPU s (user+sys) |")
-    print("|---|---|---|---|---|---|")
+    print("| tree | files | command | files/s (median) | best | min-max | CPU s (user+sys) |")
+    print("|---|---|---|---|---|---|---|")
     cold = []
     for tree in trees:
         if tree == GENERATED:
@@ -125,13 +138,23 @@ def main():
         for jobs in ["1", "2", None]:
             label = f"taxon -j {jobs}" if jobs else "taxon (default -j)"
             rows.append((label, [args.taxon, "-r", "--mime", *(["-j", jobs] if jobs else []), str(tree)], named))
+        if args.against:
+            for jobs in ["1", None]:
+                label = f"against -j {jobs}" if jobs else "against (default -j)"
+                rows.append((label, [args.against, "-r", "--mime", *(["-j", jobs] if jobs else []), str(tree)], named))
         if not args.skip_file and shutil.which("file"):
             rows.append(("xargs file --mime-type", ["sh", "-c", f"xargs -0 file --mime-type < '{listing}'"], n))
+        measured = measure(rows, args.rounds)
         results = {}
-        for label, cmd, count in rows:
-            med, lo, hi, cpu = measure(cmd, count, args.rounds)
+        for label, _, count in rows:
+            med, best, lo, hi, cpu = measured[label]
             results[label] = med
-            print(f"| {tree} | {count} | {label} | {med:,.0f} | {lo:,.0f}-{hi:,.0f} | {cpu:.2f} |", flush=True)
+            print(f"| {tree} | {count} | {label} | {med:,.0f} | {best:,.0f} | {lo:,.0f}-{hi:,.0f} | {cpu:.2f} |",
+                  flush=True)
+        if args.against:
+            new, old = measured["taxon (default -j)"], measured["against (default -j)"]
+            print(f"\n{tree}: default -j, this build against the other: {new[0] / old[0]:.2f}x the files/s "
+                  f"(median), {new[1] / old[1]:.2f}x (best)")
         base = results["taxon -j 1"]
         print(f"\n{tree}: -j 1 takes {results[rows[0][0]] / base:.2f}x the floor's time; "
               f"-j 2 is {results['taxon -j 2'] / base:.2f}x -j 1" +

@@ -170,7 +170,9 @@ class Mount:
     def counts(self, timeout=10):
         """The operations served so far: {"getattr": n, "readlink": n,
         "opendir": n, "readdir": n, "open": n, "read": n, "read_bytes": n}
-        (a lookup counts as a getattr)."""
+        (a lookup counts as a getattr), and "most_waiting": the most that
+        were in their wait at once (with a delay), the requests a client kept
+        in flight."""
         def load():
             try:
                 return {k: int(v) for k, v in (line.split() for line in self.stats.read_text().splitlines())}

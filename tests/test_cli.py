@@ -151,32 +151,36 @@ def test_huge_sparse_file(tmp_path):
 
 
 @pytest.mark.skipif(shutil.which("strace") is None, reason="strace not installed")
-@pytest.mark.parametrize("jobs", ["1", "2"])
-def test_reads_at_most_the_limit(tmp_path, jobs):
-    f = tmp_path / "big"
+@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "1"], ["-j", "1"], ["-j", "2"], ["-j", "2", "-r"]])
+def test_reads_at_most_the_limit(tmp_path, args):
+    (tmp_path / "tree").mkdir()
+    f = tmp_path / "tree" / "big"
     f.write_bytes(b"x" * (5 * READ_LIMIT))
     log = tmp_path / "log"
     # -ff: one log per thread, so no call is split across lines by another
-    # thread's; and workers may have descriptor tables of their own, so a
-    # descriptor is followed only in the thread that opened it.
-    r = subprocess.run(["strace", "-ff", "-o", log, "-e", "trace=openat,open,read,pread64,readv,close",
-                        CLI, "-j", jobs, f], capture_output=True)
+    # thread's; and threads may have descriptor tables of their own, so a
+    # descriptor is followed only in the thread that opened it. The file may
+    # be opened more than once (tried where it is in memory, then where
+    # reading may wait); every read of it counts.
+    r = subprocess.run(["strace", "-ff", "-o", log, "-e",
+                        "trace=openat,openat2,open,read,pread64,readv,preadv,preadv2,close",
+                        CLI, *args, f if "-r" not in args else f.parent], capture_output=True)
     logs = sorted(tmp_path.glob("log.*"))
     if r.returncode != 0 and not logs:
         pytest.skip("strace cannot trace here")
-    fd, total = None, 0
+    # By its path, or by its name in its directory during a walk.
+    opened = re.compile(r'open(?:at2?)?\(.*"(?:%s|big)", ([^)]*)\) = (\d+)' % re.escape(str(f)))
+    total, opens = 0, 0
     for thread_log in logs:
+        fd = None
         for line in thread_log.read_text().splitlines():
-            if fd is None:
-                m = re.match(r'open(?:at)?\(.*"%s".*\) = (\d+)' % re.escape(str(f)), line)
-                fd = m and m.group(1)
-            elif m := re.match(r"(?:p?read|readv|pread64)\(%s, .*\) = (\d+)" % fd, line):
+            if (m := opened.match(line)) and "O_PATH" not in m.group(1):
+                fd, opens = m.group(2), opens + 1
+            elif fd is not None and (m := re.match(r"(?:p?read|readv|pread64|preadv2?)\(%s, .*\) = (\d+)" % fd, line)):
                 total += int(m.group(1))
-            elif line.startswith(f"close({fd})"):
-                break
-        if fd is not None:
-            break
-    assert fd is not None and 0 < total <= READ_LIMIT
+            elif fd is not None and line.startswith(f"close({fd})"):
+                fd = None
+    assert opens > 0 and 0 < total <= READ_LIMIT
 
 
 def test_recursive_walk(tmp_path):
@@ -295,6 +299,9 @@ def version_in_pyproject():
     (["-j1025", "x"], 2, "", "taxon: invalid number of jobs '1025'"),
     (["x", "--jobs"], 2, "", "taxon: option '--jobs' needs a value"),
     (["-rj"], 2, "", "taxon: option '-j' needs a value"),
+    # An option that would do nothing is refused, not ignored.
+    (["-x", "x"], 2, "", "taxon: -x (--one-file-system) needs -r"),
+    (["--one-file-system", "--files-from", "list"], 2, "", "taxon: -x (--one-file-system) needs -r"),
 ])
 def test_usage(args, code, out, err):
     r = run(*args)

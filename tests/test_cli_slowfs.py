@@ -7,12 +7,18 @@ import contextlib
 import ctypes
 import ctypes.util
 import os
+import pty
+import re
+import signal
 import stat
+import subprocess
+import time
 
 import pytest
 
 import slowfs
-from test_cli import png, run, tar_bytes, zip_bytes
+from test_cli import CLI, png, run, tar_bytes, zip_bytes
+from test_cli_limits import read_pty
 
 ODD_NAMES = [b"tab\there", b"new\nline", b"back\\slash", b"\xff\xfe not utf-8", b"\x01\x1f controls",
              "\u00fcml\u00e4ut \u65e5\u672c".encode(), b"trailing space "]
@@ -128,3 +134,76 @@ def test_the_walk_over_the_mount_prints_what_it_prints_over_the_source(mirrors, 
         here.returncode, here.stdout.replace(source, mirror), here.stderr.replace(source, mirror))
     if not mode:  # every file, the odd names and the link to a file among them
         assert here.stdout.count(b"\n") == 3 * 2 * 7 + len(ODD_NAMES) + 2
+
+
+def wide_tree(top, dirs=10, files=30):
+    top.mkdir()
+    for d in range(dirs):
+        (top / f"d{d:02}").mkdir()
+        for i in range(files):
+            (top / f"d{d:02}" / f"f{i:02}").write_bytes(b"%PDF-1.7\n" if i % 2 else b"{}")
+    return top
+
+
+@pytest.mark.parametrize("args, least, most", [
+    (["-j", "1", "--in-flight", "1"], 1, 2),   # the walk and one thread reading: no more
+    (["-j", "2", "--in-flight", "1"], 1, 3),
+    (["-j", "1"], 16, None),                   # one detecting thread, many requests in flight
+    (["-j", "1", "--in-flight", "8"], 4, 10),
+])
+@pytest.mark.parametrize("types", [True, False], ids=["types", "no-types"])
+def test_requests_in_flight_do_not_follow_the_threads(tmp_path, args, least, most, types):
+    """On a file system that takes its time, the requests waiting at once are
+    --in-flight's, not -j's (counted by the file system itself)."""
+    source = wide_tree(tmp_path / "source")
+    (tmp_path / "mnt").mkdir()
+    try:
+        with slowfs.Mount(source, tmp_path / "mnt", delay_us=5000, types=types) as mount:
+            r = run("-r", "--summary", *args, tmp_path / "mnt")
+            waiting = mount.counts()["most_waiting"]
+    except slowfs.Unavailable as e:
+        skip_unless_mountable(e)
+    assert (r.returncode, r.stdout.decode().splitlines()[-1]) == (0, "300 named, 0 failed, 1650 bytes read")
+    assert waiting >= least and (most is None or waiting <= most), waiting
+
+
+@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "1"], []], ids=["one at a time", "default"])
+@pytest.mark.parametrize("sig", [signal.SIGINT, signal.SIGTERM])
+def test_a_file_system_that_stops_answering_does_not_keep_a_signal_waiting(tmp_path, args, sig):
+    """The file system stops answering in the middle of a run (its server is
+    stopped): every thread of the command may be waiting on it. A signal is
+    still taken at once: the progress line is erased while they wait, and the
+    command dies of the signal as soon as the kernel lets its threads go (a
+    FUSE request already taken by its server holds its caller until
+    answered, whatever the caller is)."""
+    source = wide_tree(tmp_path / "source", dirs=60)
+    (tmp_path / "mnt").mkdir()
+    try:
+        mount = slowfs.Mount(source, tmp_path / "mnt", delay_us=100_000)
+        mount.__enter__()
+    except slowfs.Unavailable as e:
+        skip_unless_mountable(e)
+    try:
+        primary, secondary = pty.openpty()
+        p = subprocess.Popen([CLI, "-r", *args, tmp_path / "mnt"], stdout=subprocess.DEVNULL, stderr=secondary)
+        os.close(secondary)
+        # The progress line shows after a second.
+        err = read_pty(primary, time.monotonic() + 15, seen=rb"\rtaxon: \d+ files, \d+ files/s")
+        os.kill(mount.pid, signal.SIGSTOP)
+        try:
+            err += read_pty(primary, time.monotonic() + 0.3)
+            p.send_signal(sig)
+            erased = read_pty(primary, time.monotonic() + 1)
+        finally:
+            os.kill(mount.pid, signal.SIGCONT)
+        try:
+            code = p.wait(timeout=20)
+        finally:
+            p.kill()
+            p.wait()
+        os.close(primary)
+    finally:
+        mount.__exit__(None, None, None)
+    assert code == -sig
+    assert re.search(rb"\rtaxon: \d+ files, \d+ files/s", err)
+    assert erased.endswith(b"\r" + b" " * 79 + b"\r")

@@ -295,6 +295,59 @@ def test_one_file_system(tmp_path, tmpfs_inside, flag, inside):
     assert run("-r", *flag, tmpfs_inside).stdout.decode().count("\n") == 1
 
 
+@pytest.fixture
+def mounted(tmp_path):
+    """Mounts a file system of the given type at tmp_path/mnt (as root)."""
+    mounts = []
+
+    def mount(fstype):
+        point = tmp_path / "mnt"
+        point.mkdir()
+        r = subprocess.run(["mount", "-t", fstype, fstype, point], capture_output=True)
+        if r.returncode != 0:
+            pytest.skip(f"cannot mount {fstype} here: {r.stderr.decode().strip()}")
+        mounts.append(point)
+        return point
+
+    yield mount
+    for point in mounts:
+        subprocess.run(["umount", "-l", point], check=True)
+
+
+@pytest.mark.parametrize("fstype, entered", [
+    # Files the kernel makes up as they are read: a walk that meets them
+    # does not go in (reading /proc/kmsg would consume the kernel's log).
+    ("proc", False),
+    ("sysfs", False),
+    ("cgroup2", False),
+    # Real storage in memory is walked as any other.
+    ("tmpfs", True),
+])
+@pytest.mark.parametrize("jobs", ["1", "3"])
+def test_the_kernels_own_file_systems_are_entered_only_when_named(tmp_path, mounted, fstype, entered, jobs):
+    (tmp_path / "a.json").write_bytes(b"{}")
+    (tmp_path / "z.json").write_bytes(b"[]")
+    point = mounted(fstype)
+    if fstype == "tmpfs":
+        (point / "b.json").write_bytes(b"{}")
+    r = subprocess.run([CLI, "-r", "-j", jobs, "--no-progress", tmp_path], capture_output=True, timeout=120)
+    inside = [line for line in r.stdout.split(b"\n") if line.startswith(os.fsencode(point))]
+    assert (r.returncode, r.stderr, bool(inside)) == (0, b"", entered)
+    assert r.stdout.count(b"\n") == 2 + len(inside)
+    # Named as the root of a walk, it is walked (tried on cgroup2 alone:
+    # walking a whole /proc reads /proc/kmsg, as asked, and empties it).
+    if fstype == "cgroup2":
+        named = subprocess.run([CLI, "-r", "-j", jobs, "--summary", "--no-progress", point],
+                               capture_output=True, timeout=300)
+        assert int(re.search(rb"^(\d+) named", named.stdout, re.M).group(1)) > 0
+
+
+def test_a_file_named_on_a_made_up_file_system_is_read():
+    r = subprocess.run([CLI, "/proc/self/status"], capture_output=True, timeout=60)
+    assert (r.returncode, r.stderr) == (0, b"")
+    assert r.stdout.startswith(b"/proc/self/status\t")
+
+
 def test_a_directory_that_holds_itself_is_walked_once(tmp_path, tmpfs_inside):
     (tmpfs_inside / "a.json").write_bytes(b"{}")
     (tmpfs_inside / "again").mkdir()
@@ -320,7 +373,11 @@ GATE_SHIM = r"""
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#ifndef SYS_openat2
+#define SYS_openat2 437
+#endif
 static int opened;
 static void gate(const char *name) {
     const char *base = strrchr(name, '/');
@@ -346,6 +403,17 @@ int fstatat(int fd, const char *name, struct stat *st, int flags) {
     if (!real) real = dlsym(RTLD_NEXT, "fstatat");
     gate(name);
     return real(fd, name, st, flags);
+}
+/* openat2, which has no C library wrapper, goes through syscall(). */
+long syscall(long number, ...) {
+    static long (*real)(long, ...);
+    if (!real) real = dlsym(RTLD_NEXT, "syscall");
+    va_list ap; va_start(ap, number);
+    long a[6];
+    for (int i = 0; i < 6; ++i) a[i] = va_arg(ap, long);
+    va_end(ap);
+    if (number == SYS_openat2) gate((const char *)a[1]);
+    return real(number, a[0], a[1], a[2], a[3], a[4], a[5]);
 }
 """
 
@@ -397,10 +465,10 @@ SWAPS = [
 ]
 
 
-@pytest.mark.parametrize("jobs", ["1", "2"])
-def test_entries_that_change_during_the_walk(gate_shim, jobs):
-    if os.geteuid() != 0:
-        pytest.skip("makes a device node and runs the command as another user: needs root")
+def walk_while_entries_change(gate_shim, args, launcher=()):
+    """Runs `taxon -r ARGS` on a tree whose entries change (SWAPS) between
+    their listing and their opening; returns its status, its lines (stdout
+    and stderr together) and the lines expected."""
     top = Path(tempfile.mkdtemp())
     gate = Path(tempfile.mkdtemp())
     try:
@@ -418,8 +486,8 @@ def test_entries_that_change_during_the_walk(gate_shim, jobs):
         # After any runtime already preloaded (a sanitizer's must come first).
         preload = " ".join(filter(None, [os.environ.get("LD_PRELOAD"), str(gate_shim / "gate.so")]))
         env = dict(os.environ, LD_PRELOAD=preload, TAXON_GATE=str(gate))
-        p = subprocess.Popen([gate_shim / "taxon", "-r", "-j", jobs, top], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env,
-                             user=NOBODY, group=NOBODY)
+        p = subprocess.Popen([*launcher, gate_shim / "taxon", "-r", *args, top], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, env=env, user=NOBODY, group=NOBODY)
         deadline = time.monotonic() + 20
         while not (gate / "reached").exists() and time.monotonic() < deadline:
             time.sleep(0.01)
@@ -433,10 +501,61 @@ def test_entries_that_change_during_the_walk(gate_shim, jobs):
         out, _ = p.communicate(timeout=30)
     finally:
         subprocess.run(["rm", "-rf", top, gate], check=True)
-    assert p.returncode == 1
-    assert out.decode().splitlines() == [
+    expected = [
         f"{top}/a.json\tapplication/json\t.json",
         f"taxon: {top}/closed: Permission denied",
         *[line.replace("PATH", f"{top}/{name}") for name, _, _, line in SWAPS],
         f"{top}/z.json\tapplication/json\t.json",
+    ]
+    return p.returncode, out.decode().splitlines(), expected
+
+
+@pytest.mark.parametrize("args", [["-j", "1", "--in-flight", "1"], ["-j", "1"], ["-j", "2"], ["-j", "3", "--in-flight", "2"],
+                                  ["-j", "2", "--in-flight", "64"]],
+                         ids=lambda a: " ".join(a))
+def test_entries_that_change_during_the_walk(gate_shim, args):
+    if os.geteuid() != 0:
+        pytest.skip("makes a device node and runs the command as another user: needs root")
+    code, lines, expected = walk_while_entries_change(gate_shim, args)
+    assert (code, lines) == (1, expected)
+
+
+@pytest.mark.parametrize("jobs", ["1", "3"])
+def test_a_directory_that_cannot_be_reopened_is_one_line(gate_shim, jobs):
+    """Deep in a tree at a low descriptor limit, outer directories are let go
+    of and opened again by name on the way back. Should one of them have been
+    renamed meanwhile (and the branch below it moved away, so that ".." no
+    longer leads back), it is reported once, and the walk goes on with the
+    entries left above it."""
+    top = Path(tempfile.mkdtemp())
+    gate = Path(tempfile.mkdtemp())
+    try:
+        levels = [f"l{i:02}" for i in range(40)]
+        deep = top.joinpath(*levels)
+        (deep / "swap-deep").mkdir(parents=True)
+        (deep / "swap-deep" / "in.json").write_bytes(b"{}")
+        for i in range(len(levels) + 1):
+            top.joinpath(*levels[:i], "z.json").write_bytes(b"[]")
+        preload = " ".join(filter(None, [os.environ.get("LD_PRELOAD"), str(gate_shim / "gate.so")]))
+        env = dict(os.environ, LD_PRELOAD=preload, TAXON_GATE=str(gate))
+        # 64 descriptors: only the innermost few directories keep theirs.
+        p = subprocess.Popen([gate_shim / "taxon", "-r", "-j", jobs, "--ext", top], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, env=env, preexec_fn=limit_descriptors)
+        deadline = time.monotonic() + 20
+        while not (gate / "reached").exists() and time.monotonic() < deadline:
+            time.sleep(0.01)
+        assert (gate / "reached").exists(), "the shim never held an open"
+        os.rename(top.joinpath(*levels[:21]), top / levels[0] / "moved")
+        os.rename(top.joinpath(*levels[:2]), top.joinpath(levels[0], "renamed"))
+        (gate / "go").touch()
+        out, _ = p.communicate(timeout=30)
+    finally:
+        subprocess.run(["rm", "-rf", top, gate], check=True)
+    assert p.returncode == 1
+    assert out.decode().splitlines() == [
+        ".json",                  # swap-deep/in.json
+        *[".json"] * 20,          # z.json of the levels still below the one moved
+        f"taxon: {top}/l00/l01: No such file or directory",
+        ".json",                  # l00/z.json
+        ".json",                  # z.json
     ]

@@ -119,9 +119,10 @@ def console_commands():
 @pytest.mark.parametrize("command, expected", console_commands())
 def test_console_example(command, expected, example_folder):
     env = dict(os.environ, PATH=os.pathsep.join([str(Path(CLI).parent), os.environ.get("PATH", "")]))
-    assert command.startswith("taxon ")
-    out = subprocess.run(["bash", "-c", command.replace("taxon ", f"'{CLI}' ", 1)], capture_output=True, env=env,
-                         timeout=60)
+    # The command itself, or fed by a pipe.
+    assert re.match(r"taxon |[^|]*\| taxon ", command)
+    line = re.sub(r"(^|\| )taxon ", lambda m: f"{m.group(1)}'{CLI}' ", command, count=1)
+    out = subprocess.run(["bash", "-c", line], capture_output=True, env=env, timeout=60)
     assert out.returncode == 0, out.stderr
     assert out.stdout.decode() == expected
 

@@ -58,7 +58,9 @@ fi
 
 flags=(-std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror -Isrc -pthread)
 core=(src/tree/*.cpp src/tree/matchers/*.cpp)
-cli=(src/cli/main.cpp src/cli/escape.cpp src/cli/pipeline.cpp src/cli/walk.cpp src/cli/platform_posix.cpp)
+# The command's sources: all of them but the Windows platform layer.
+cli=()
+for f in src/cli/*.cpp; do [[ $f == */platform_windows.cpp ]] || cli+=("$f"); done
 builds=(x86_64 portable "${archs[@]}")
 # build NAME: every source to an object, two at a time, then the answer
 # printer and the command. Objects are kept: a second run compiles again

@@ -73,9 +73,9 @@ if grep -rnE '#include <format>|std::(v?format|format_to)\b' src tools/platform_
 fi
 
 python_include=$(python3 -c 'import sysconfig; print(sysconfig.get_paths()["include"])')
-sources=(src/tree/*.cpp src/tree/matchers/*.cpp
-  src/cli/main.cpp src/cli/escape.cpp src/cli/pipeline.cpp src/cli/walk.cpp src/cli/platform_posix.cpp
-  src/module/*.cpp)
+sources=(src/tree/*.cpp src/tree/matchers/*.cpp src/module/*.cpp)
+# The command's sources: all of them but the Windows platform layer.
+for f in src/cli/*.cpp; do [[ $f == */platform_windows.cpp ]] || sources+=("$f"); done
 objects="$cache/objects"
 mkdir -p "$objects"
 # compile TARGET: every source, two at a time; prints the compiler's errors.

@@ -17,7 +17,8 @@
  *                     DT_UNKNOWN, as some network and older file systems
  *                     do): a client must stat each entry to know its kind
  *   --stats FILE      on SIGUSR1 (and at exit), write the number of
- *                     operations served of each kind to FILE, atomically
+ *                     operations served of each kind to FILE, atomically,
+ *                     and the most that were ever waiting at once
  *   --die-with-parent unmount and exit when the process that started
  *                     slowfs dies (with -f), so no mount outlives a harness
  *
@@ -78,14 +79,27 @@ struct options {
 static struct options opt;
 static int source_fd = -1;
 
-enum counter { C_GETATTR, C_READLINK, C_OPENDIR, C_READDIR, C_OPEN, C_READ, C_READ_BYTES, C_COUNT };
+enum counter { C_GETATTR, C_READLINK, C_OPENDIR, C_READDIR, C_OPEN, C_READ, C_READ_BYTES, C_MOST_WAITING, C_COUNT };
 static const char *const counter_names[C_COUNT] = {
-    "getattr", "readlink", "opendir", "readdir", "open", "read", "read_bytes",
+    "getattr", "readlink", "opendir", "readdir", "open", "read", "read_bytes", "most_waiting",
 };
 static atomic_ullong counters[C_COUNT];
+static atomic_ullong waiting; /* operations in their wait right now */
+
+static void wait_until(const struct timespec *until) {
+    unsigned long long now = atomic_fetch_add_explicit(&waiting, 1, memory_order_relaxed) + 1;
+    unsigned long long most = atomic_load_explicit(&counters[C_MOST_WAITING], memory_order_relaxed);
+    while (now > most && !atomic_compare_exchange_weak_explicit(&counters[C_MOST_WAITING], &most, now,
+                                                                memory_order_relaxed, memory_order_relaxed)) {
+    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, until, NULL) == EINTR) {
+    }
+    atomic_fetch_sub_explicit(&waiting, 1, memory_order_relaxed);
+}
 
 /* Counts the operation, then waits: to an absolute deadline, so a signal
- * that cuts the sleep short does not shorten the wait. */
+ * that cuts the sleep short does not shorten the wait. The most operations
+ * ever waiting at once is how many requests the client kept in flight. */
 static void slow(enum counter c) {
     atomic_fetch_add_explicit(&counters[c], 1, memory_order_relaxed);
     if (opt.delay_us == 0) return;
@@ -97,8 +111,7 @@ static void slow(enum counter c) {
         until.tv_sec += 1;
         until.tv_nsec -= 1000000000;
     }
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, NULL) == EINTR) {
-    }
+    wait_until(&until);
 }
 
 /* FUSE paths start with '/'; the source is reached relative to its fd. */

@@ -1,225 +1,133 @@
 #include "cli/pipeline.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <new>
+#include <thread>
 #include <utility>
 
 #include "cli/escape.hpp"
 
 namespace taxon::cli {
 
-using Clock = std::chrono::steady_clock;
-
-std::string full_path(const PathPtr& dir, const std::string& name) {
-    if (!dir) return name;
-    std::vector<const PathNode*> chain;
-    std::size_t size = name.size();
-    for (const PathNode* n = dir.get(); n != nullptr; n = n->parent.get()) {
-        chain.push_back(n);
-        size += n->name.size() + 1;
-    }
-    std::string out;
-    out.reserve(size);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (!out.empty() && !platform::ends_with_separator(out)) out += platform::SEPARATOR;
-        out += (*it)->name;
-    }
-    if (out.empty() || !platform::ends_with_separator(out)) out += platform::SEPARATOR;
-    out += name;
-    return out;
-}
-
-std::string_view kind_reason(platform::Kind kind, bool given) {
-    using platform::Kind;
-    switch (kind) {
-        case Kind::fifo: return "not a regular file (a FIFO)";
-        case Kind::socket: return "not a regular file (a socket)";
-        case Kind::char_device: return "not a regular file (a character device)";
-        case Kind::block_device: return "not a regular file (a block device)";
-        case Kind::directory: return given ? "Is a directory (use -r to walk it)" : "not a regular file (a directory)";
-        case Kind::symlink: return "not a regular file (a symbolic link)";
-        default: return "not a regular file";
-    }
-}
-
-std::string error_line(std::string_view path, std::string_view reason) {
-    std::string line = "taxon: ";
-    append_printable(line, path);
-    line += ": ";
-    line += reason;
-    line += '\n';
-    return line;
-}
-
-// ---- Output ----------------------------------------------------------------
-
 namespace {
 
-// Lines are written whole and together, in writes no larger than a pipe
-// writes at once, so commands sharing a pipe (xargs -P) never mix lines.
-// A terminal gets each line as it comes.
-constexpr std::size_t BATCH = 4096;
-constexpr auto FLUSH_AFTER = std::chrono::milliseconds(50);
-constexpr auto PROGRESS_AFTER = std::chrono::seconds(1);
-constexpr auto PROGRESS_EVERY = std::chrono::milliseconds(250);
+// Retries a call that failed for want of descriptors or memory, or was
+// interrupted, a few times with a growing pause; gives the last answer.
+template <class Call>
+platform::Error with_retries(Call call) {
+    platform::Error err = call();
+    for (int attempt = 0; attempt < 8 && err != 0 && platform::is_transient(err); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 << attempt));
+        err = call();
+    }
+    return err;
+}
+
+void fail_job(Job& job, const PathPtr& where, std::string_view reason) {
+    job.outcome.failed = true;
+    job.outcome.line = error_line(full_path(where, job.name), reason);
+}
 
 }  // namespace
 
-Output::Output(const Settings& settings) : settings_(settings) {
-    start_ = last_flush_ = last_draw_ = Clock::now();
-    stdout_is_terminal_ = platform::is_terminal(platform::Stream::out);
-    progress_ = settings.progress && platform::is_terminal(platform::Stream::err);
-}
-
-void Output::flush() {
-    if (buffer_.empty()) return;
-    if (progress_shown_ && stdout_is_terminal_) erase_progress();
-    if (!write_failed_) {
-        write_error_ = platform::write_all(platform::Stream::out, buffer_);
-        write_failed_ = write_error_ != 0;
-    }
-    buffer_.clear();
-    last_flush_ = Clock::now();
-}
-
-void Output::erase_progress() {
-    if (!progress_shown_) return;
-    (void)platform::write_all(platform::Stream::err, "\r" + std::string(79, ' ') + "\r");
-    progress_shown_ = false;
-}
-
-void Output::error_line(const std::string& line) {
-    flush();  // the error comes after the lines before it
-    erase_progress();
-    (void)platform::write_all(platform::Stream::err, line);
-}
-
-void Output::flush_if_old() {
-    if (!buffer_.empty() && Clock::now() - last_flush_ >= FLUSH_AFTER) flush();
-}
-
-void Output::tick() {
-    const auto now = Clock::now();
-    if (!buffer_.empty() && now - last_flush_ >= FLUSH_AFTER) flush();
-    if (!progress_ || now - start_ < PROGRESS_AFTER || (progress_shown_ && now - last_draw_ < PROGRESS_EVERY)) return;
-    if (stdout_is_terminal_) flush();
-    const double seconds = std::chrono::duration<double>(now - start_).count();
-    const std::uint64_t done = named_ + failures_;
-    std::string text = "taxon: " + std::to_string(done) + " files, " +
-                       std::to_string(static_cast<std::uint64_t>(static_cast<double>(done) / seconds)) + " files/s";
-    text.resize(std::max<std::size_t>(text.size(), 79), ' ');
-    (void)platform::write_all(platform::Stream::err, "\r" + text);
-    progress_shown_ = true;
-    last_draw_ = now;
-}
-
-void Output::emit(Job& job) {
-    if (job.failed) {
-        ++failures_;
-        error_line(job.line);
-    } else {
-        ++named_;
-        bytes_ += job.bytes;
-        if (settings_.summary) {
-            ++counts_[job.type];
-        } else {
-            if (buffer_.size() + job.line.size() > BATCH) flush();
-            buffer_ += job.line;
-            if (stdout_is_terminal_) flush();
-        }
-    }
-    tick();
-}
-
-bool Output::close() {
-    if (settings_.summary) {
-        std::vector<std::pair<const MimeType*, std::uint64_t>> rows(counts_.begin(), counts_.end());
-        // Most frequent first; equal counts in byte order of the MIME text.
-        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-            return a.second != b.second ? a.second > b.second : a.first->mime < b.first->mime;
-        });
-        std::string text;
-        if (settings_.format == Format::Json) {
-            text = "{\"types\": [";
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                if (i) text += ", ";
-                text += "{\"mime\": ";
-                append_json_string(text, rows[i].first->mime);
-                text += ", \"count\": " + std::to_string(rows[i].second) + "}";
-            }
-            text += "], \"named\": " + std::to_string(named_) + ", \"failed\": " + std::to_string(failures_) +
-                    ", \"bytes_read\": " + std::to_string(bytes_) + "}\n";
-        } else {
-            for (const auto& [type, count] : rows) {
-                text += std::to_string(count) + '\t';
-                text += type->mime;
-                text += '\n';
-            }
-            text += std::to_string(named_) + " named, " + std::to_string(failures_) + " failed, " +
-                    std::to_string(bytes_) + " bytes read\n";
-        }
-        buffer_ += text;
-    }
-    erase_progress();
-    flush();
-    if (write_failed_) {
-        (void)platform::write_all(platform::Stream::err, "taxon: write error: " + platform::describe(write_error_) + "\n");
-        return false;
-    }
-    return failures_ == 0;
-}
-
-// ---- Pipeline --------------------------------------------------------------
-
-Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t window)
-    : settings_(settings), out_(std::make_unique<Output>(settings)) {
+Pipeline::Pipeline(const Settings& settings, unsigned workers, std::size_t slots, IoPool* pool)
+    : settings_(settings), pool_(pool), out_(std::make_unique<Output>(settings)) {
     if (workers == 0) return;
-    // As many files in flight as `window` says, in slots of BATCH files;
-    // yet a few slots per worker, and never more slots (directories held)
-    // than `window`.
-    const std::size_t slots = std::min<std::size_t>(window, std::max<std::size_t>(window / BATCH, 4 * std::size_t{workers}));
-    ring_.resize(std::max<std::size_t>(slots, 2));
+    ring_size_ = std::max<std::size_t>(slots, 2);
+    ring_ = std::make_unique<Slot[]>(ring_size_);
     threads_.reserve(workers);
     // The workers take their own descriptor tables before the walk opens
     // anything, so that the copies they take hold nothing of it.
     unsigned ready = 0;
-    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this, &ready] { work(ready); });
+    for (unsigned i = 0; i < workers; ++i) {
+        // Where no more threads can be made (a limit on processes or on
+        // memory), the run goes on with those that could, or on this one.
+        platform::Thread thread;
+        try {
+            if (!thread.start([this, &ready] { work(ready); }, STACK)) break;
+        } catch (const std::bad_alloc&) {
+            break;
+        }
+        threads_.push_back(std::move(thread));
+    }
     std::unique_lock lock(mutex_);
     started_.wait(lock, [&] { return ready == threads_.size(); });
 }
 
 Pipeline::~Pipeline() {
-    if (!threads_.empty()) finish();
+    try {
+        if (!threads_.empty() || pool_ != nullptr) finish();
+    } catch (...) {
+        // Unwinding already: the threads were joined or never started.
+    }
 }
 
-void Pipeline::run_job(Job& job, const platform::DirPtr& dir, const PathPtr& where) const {
-    if (job.step == Job::Step::done) return;
-    job.step = Job::Step::done;
-    std::uint8_t buf[READ_LIMIT];
+// ---- One job ---------------------------------------------------------------
+
+Pipeline::Try Pipeline::read(Job& job, const platform::DirPtr& dir, const PathPtr& where, bool cached,
+                             std::uint8_t* buf, std::size_t& got) const {
+    using platform::Kind;
+    got = 0;
     platform::File file;
-    platform::Error err = 0;
-    const bool from_stdin = !where && job.name == "-";
-    if (from_stdin) {
+    Kind kind = Kind::unknown;
+    const bool given = job.step != Job::Step::read_entry;
+    if (job.step == Job::Step::read_stdin) {
         platform::standard_input(file);
+        kind = Kind::regular;
     } else {
-        platform::Kind kind = platform::Kind::unknown;
-        err = platform::open_file(dir, job.name, file, kind);
-        if (err == 0 && kind != platform::Kind::regular) {
-            job.failed = true;
-            job.line = error_line(full_path(where, job.name), kind_reason(kind, !where));
-            return;
+        if (job.step == Job::Step::read_path) {
+            // Looked at before it is opened: a device named by the user is
+            // never opened.
+            platform::Error err = cached ? platform::status_cached(nullptr, job.name, true, kind)
+                                         : with_retries([&] { return platform::status(nullptr, job.name, true, kind); });
+            if (err == platform::WOULD_BLOCK) return Try::would_block;
+            if (err != 0) {
+                Kind link = Kind::unknown;
+                platform::Error lerr = 0;
+                if (platform::is_not_found(err)) {
+                    lerr = cached ? platform::status_cached(nullptr, job.name, false, link)
+                                  : platform::status(nullptr, job.name, false, link);
+                    if (lerr == platform::WOULD_BLOCK) return Try::would_block;
+                }
+                const bool broken = platform::is_not_found(err) && lerr == 0 && link == Kind::symlink;
+                fail_job(job, where, broken ? "broken symbolic link" : platform::describe(err));
+                return Try::done;
+            }
+            if (kind != Kind::regular) {
+                fail_job(job, where, kind_reason(kind, true));
+                return Try::done;
+            }
         }
+        platform::Error err = cached ? platform::open_file_cached(dir, job.name, file, kind)
+                                     : with_retries([&] {
+                                           file.close();
+                                           return platform::open_file(dir, job.name, file, kind);
+                                       });
+        if (err == platform::WOULD_BLOCK) return Try::would_block;
+        if (err == 0 && kind != Kind::regular) {
+            fail_job(job, where, kind_reason(kind, given));
+            return Try::done;
+        }
+        if (err != 0) {
+            fail_job(job, where, platform::describe(err));
+            return Try::done;
+        }
+        platform::advise_head_only(file);
     }
-    std::size_t got = 0;
-    if (err == 0) err = platform::read_head(file, buf, READ_LIMIT, got);
-    if (err != 0) {
-        job.failed = true;
-        job.line = error_line(full_path(where, job.name), platform::describe(err));
-        return;
-    }
-    job.bytes = got;
-    job.type = &taxon::detect(buf, got);
-    const MimeType& type = *job.type;
-    std::string& line = job.line;
+    const platform::Error err = cached ? platform::read_head_cached(file, buf, READ_LIMIT, got)
+                                       : platform::read_head(file, buf, READ_LIMIT, got);
+    if (err == platform::WOULD_BLOCK) return Try::would_block;
+    if (err != 0) fail_job(job, where, platform::describe(err));
+    return Try::done;
+}
+
+void Pipeline::name(Job& job, const PathPtr& where, const std::uint8_t* buf, std::size_t got) const {
+    Outcome& out = job.outcome;
+    out.bytes = got;
+    out.type = &taxon::detect(buf, got);
+    const MimeType& type = *out.type;
+    std::string& line = out.line;
     switch (settings_.summary ? Format::Mime : settings_.format) {
         case Format::Line:
             append_printable(line, full_path(where, job.name));
@@ -244,28 +152,76 @@ void Pipeline::run_job(Job& job, const platform::DirPtr& dir, const PathPtr& whe
     else line += '\n';
 }
 
-void Pipeline::submit(Job&& job) {
+void Pipeline::run_waiting(Job& job, const platform::DirPtr& dir, const PathPtr& where) const {
+    if (job.step == Job::Step::done) return;
+    try {
+        std::uint8_t buf[READ_LIMIT];
+        std::size_t got = 0;
+        (void)read(job, dir, where, false, buf, got);
+        if (!job.outcome.failed) name(job, where, buf, got);
+    } catch (const std::bad_alloc&) {
+        // Out of memory for this file alone: it fails, the run goes on.
+        job.outcome = {};
+        fail_job(job, where, platform::describe(platform::OUT_OF_MEMORY));
+    }
+    job.step = Job::Step::done;
+}
+
+// ---- Submitting ------------------------------------------------------------
+
+void Pipeline::submit_job(Job&& job) {
+    if (stopped()) return;
     if (threads_.empty()) {
-        run_job(job, job.dir, job.where);
-        out_->emit(job);
+        run_waiting(job, nullptr, nullptr);
+        std::lock_guard lock(mutex_);
+        out_->emit(job.outcome);
+        if (out_->write_failed()) stop();
         return;
     }
-    submit_pending();
-    Slot one;
-    one.dir = std::move(job.dir);
-    one.where = std::move(job.where);
-    one.jobs.push_back(std::move(job));
-    place(one);
+    if (!pending_.jobs.empty() && (pending_.dir || pending_.where)) submit_pending();
+    pending_.jobs.push_back(std::move(job));
+    if (pending_.jobs.size() == BATCH) submit_pending();
+}
+
+void Pipeline::submit_path(const std::string& path) {
+    Job job;
+    job.step = Job::Step::read_path;
+    job.name = path;
+    submit_job(std::move(job));
+}
+
+void Pipeline::submit_stdin() {
+    // What came before is not held back while standard input is awaited.
+    nudge();
+    if (!threads_.empty()) {
+        std::lock_guard lock(mutex_);
+        out_->flush();
+    }
+    Job job;
+    job.step = Job::Step::read_stdin;
+    job.name = "-";
+    run_waiting(job, nullptr, nullptr);
+    submit_job(std::move(job));
+}
+
+void Pipeline::fail(const PathPtr& where, const std::string& name, std::string_view reason) {
+    Job job;
+    job.name = name;
+    fail_job(job, where, reason);
+    submit_job(std::move(job));
 }
 
 void Pipeline::submit_entry(const platform::DirPtr& dir, const PathPtr& where, const std::string& name) {
     if (threads_.empty()) {
+        if (stopped()) return;
         Job job;
-        job.step = Job::Step::read_file;
-        job.dir = dir;
-        job.where = where;
+        job.step = Job::Step::read_entry;
         job.name = name;
-        return submit(std::move(job));
+        run_waiting(job, dir, where);
+        std::lock_guard lock(mutex_);
+        out_->emit(job.outcome);
+        if (out_->write_failed()) stop();
+        return;
     }
     if (!pending_.jobs.empty() && (pending_.dir != dir || pending_.where != where)) submit_pending();
     if (pending_.jobs.empty()) {
@@ -273,7 +229,7 @@ void Pipeline::submit_entry(const platform::DirPtr& dir, const PathPtr& where, c
         pending_.where = where;
     }
     Job& job = pending_.jobs.emplace_back();
-    job.step = Job::Step::read_file;
+    job.step = Job::Step::read_entry;
     job.name = name;
     if (pending_.jobs.size() == BATCH) submit_pending();
 }
@@ -286,12 +242,18 @@ void Pipeline::place(Slot& from) {
     std::vector<platform::DirPtr> released;  // closed once the lock is let go
     std::unique_lock lock(mutex_);
     released.swap(released_);
-    if (submitted_ - written_ == ring_.size()) {
+    if (submitted_ - written_ == ring_size_) {
         walk_waiting_ = true;
-        has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at(); });
+        has_room_.wait(lock, [&] { return submitted_ - written_ <= resume_at() || stopped(); });
         walk_waiting_ = false;
     }
-    Slot& slot = ring_[index(submitted_)];
+    if (stopped()) {
+        from.jobs.clear();
+        from.dir.reset();
+        from.where.reset();
+        return;
+    }
+    Slot& slot = slot_at(submitted_);
     slot.dir = std::move(from.dir);
     slot.where = std::move(from.where);
     // The vectors swap, so that both keep their room for the next batches.
@@ -305,60 +267,175 @@ void Pipeline::place(Slot& from) {
     else if (idle_workers_ > 0) has_work_.notify_one();
 }
 
-std::size_t Pipeline::resume_at() const { return ring_.size() - (ring_.size() + 3) / 4; }
+std::size_t Pipeline::resume_at() const { return ring_size_ - (ring_size_ + 3) / 4; }
 
 void Pipeline::nudge() {
-    if (threads_.empty()) return out_->flush_if_old();
+    if (threads_.empty()) {
+        std::lock_guard lock(mutex_);
+        return out_->flush_if_old();
+    }
     submit_pending();
     std::lock_guard lock(mutex_);
     out_->flush_if_old();
 }
 
-void Pipeline::fail(PathPtr where, std::string name, std::string reason) {
-    Job job;
-    job.failed = true;
-    job.line = error_line(full_path(where, name), reason);
-    submit(std::move(job));
+void Pipeline::drain() {
+    if (threads_.empty()) return;
+    submit_pending();
+    std::vector<platform::DirPtr> released;
+    {
+        std::unique_lock lock(mutex_);
+        walk_waiting_ = true;
+        has_room_.wait(lock, [&] { return written_ == submitted_ || stopped(); });
+        walk_waiting_ = false;
+        released.swap(released_);
+    }
 }
 
-void Pipeline::submit_stdin() {
-    Job job;
-    job.step = Job::Step::read_file;
-    job.name = "-";
-    run_job(job, nullptr, nullptr);
-    submit(std::move(job));
-}
+// ---- Workers ---------------------------------------------------------------
 
 bool Pipeline::claim(std::uint64_t& seq) {
+    if (stopped()) return false;
     // Jobs done when submitted may have been written before any thread
     // stepped past them.
     claimed_ = std::max(claimed_, written_);
-    while (claimed_ < submitted_ && ring_[index(claimed_)].done) ++claimed_;
+    while (claimed_ < submitted_ && slot_at(claimed_).done) ++claimed_;
     if (claimed_ == submitted_) return false;
     seq = claimed_++;
     return true;
 }
 
 void Pipeline::run_slot(std::unique_lock<std::mutex>& lock, std::uint64_t seq, bool own, platform::Borrowed& mine) {
-    Slot& slot = ring_[index(seq)];
+    Slot& slot = slot_at(seq);
+    slot.pending.store(1, std::memory_order_relaxed);  // this worker's hold
     lock.unlock();
-    platform::Error err = 0;
-    if (own && slot.dir) err = platform::borrow_dir(slot.dir, mine);
-    for (Job& job : slot.jobs) {
-        if (err == 0) {
-            run_job(job, own && slot.dir ? mine.dir : slot.dir, slot.where);
-        } else {
+    platform::Error borrowed = 0;
+    if (own && slot.dir) borrowed = with_retries([&] { return platform::borrow_dir(slot.dir, mine); });
+    const platform::DirPtr& here = own && slot.dir ? mine.dir : slot.dir;
+    // Once the storage was seen to make requests wait, files that would wait
+    // go to the pool and the others are read here; until then all are read
+    // here, as on a warm cache that costs least (a read that cannot wait
+    // costs more than one that may). The pool's threads share the first
+    // descriptor table, so it also takes the files of a directory this
+    // thread could not borrow.
+    const bool slow = pool_ != nullptr && pool_->storage_is_slow();
+    const bool try_here = slow && platform::can_tell_cached();
+    std::uint64_t waits = 0;
+    const bool counted = !slow && platform::thread_waits(waits);
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < slot.jobs.size(); ++i) {
+        Job& job = slot.jobs[i];
+        if (job.step == Job::Step::done) continue;
+        if (stopped()) {
+            job.step = Job::Step::done;  // never written: the run is over
+            continue;
+        }
+        if (pool_ != nullptr && (slow || borrowed != 0)) {
+            if (borrowed == 0 && try_here) {
+                try {
+                    std::uint8_t buf[READ_LIMIT];
+                    std::size_t got = 0;
+                    if (read(job, here, slot.where, true, buf, got) == Try::done) {
+                        if (!job.outcome.failed) name(job, slot.where, buf, got);
+                        job.step = Job::Step::done;
+                        continue;
+                    }
+                } catch (const std::bad_alloc&) {
+                    job.outcome = {};  // tried again where it may wait
+                }
+            }
+            slot.pending.fetch_add(1, std::memory_order_relaxed);
+            in_pool_.fetch_add(1, std::memory_order_relaxed);
+            bool posted = false;
+            try {
+                posted = pool_->post(IoPool::Lane::read, [this, seq, i] { run_in_pool(seq, i); });
+            } catch (const std::bad_alloc&) {
+            }
+            if (posted) continue;
+            slot.pending.fetch_sub(1, std::memory_order_relaxed);
+            in_pool_.fetch_sub(1, std::memory_order_relaxed);
+        }
+        if (borrowed != 0) {
+            fail_job(job, slot.where, platform::describe(borrowed));
             job.step = Job::Step::done;
-            job.failed = true;
-            job.line = error_line(full_path(slot.where, job.name), platform::describe(err));
+        } else {
+            run_waiting(job, here, slot.where);
         }
     }
+    // Read here while the storage was thought fast: this thread waiting
+    // meanwhile means that a file was not in memory (only its reads can
+    // make it wait here; it holds no lock then). Where waits are not
+    // counted, a group that took far longer than its files would from
+    // memory says the same, less surely (the thread may have been kept
+    // from the processor).
+    if (pool_ != nullptr && !slow) {
+        std::uint64_t now = 0;
+        const bool waited = counted ? platform::thread_waits(now) && now != waits
+                                    : std::chrono::steady_clock::now() - start >
+                                          std::chrono::milliseconds(5) + slot.jobs.size() * std::chrono::microseconds(100);
+        if (waited) pool_->storage_was_slow();
+    }
     lock.lock();
-    slot.done = true;
+    if (slot.pending.fetch_sub(1, std::memory_order_acq_rel) == 1) slot_done(seq);
+}
+
+void Pipeline::run_in_pool(std::uint64_t seq, std::size_t index) {
+    Slot& slot = slot_at(seq);
+    Job& job = slot.jobs[index];
+    if (!stopped()) {
+        try {
+            job.head = std::make_unique<std::uint8_t[]>(READ_LIMIT);
+            (void)read(job, slot.dir, slot.where, false, job.head.get(), job.got);
+        } catch (const std::bad_alloc&) {
+            job.head.reset();
+            job.outcome = {};
+            fail_job(job, slot.where, platform::describe(platform::OUT_OF_MEMORY));
+        }
+    }
+    std::lock_guard lock(mutex_);
+    returned_.emplace_back(seq, index);
+    if (idle_workers_ > 0) has_work_.notify_one();
+}
+
+void Pipeline::name_returned(std::unique_lock<std::mutex>& lock, std::uint64_t seq, std::size_t index) {
+    Slot& slot = slot_at(seq);
+    Job& job = slot.jobs[index];
+    lock.unlock();
+    if (!job.outcome.failed && job.head && !stopped()) {
+        try {
+            name(job, slot.where, job.head.get(), job.got);
+        } catch (const std::bad_alloc&) {
+            job.outcome = {};
+            fail_job(job, slot.where, platform::describe(platform::OUT_OF_MEMORY));
+        }
+    }
+    job.head.reset();
+    job.step = Job::Step::done;
+    lock.lock();
+    in_pool_.fetch_sub(1, std::memory_order_relaxed);
+    if (slot.pending.fetch_sub(1, std::memory_order_acq_rel) == 1) slot_done(seq);
+}
+
+void Pipeline::slot_done(std::uint64_t seq) {
+    slot_at(seq).done = true;
     if (seq == written_) write_ready();
+    // The last job of a closing run: the workers asleep may now end.
+    if (closing_ && in_pool_.load(std::memory_order_relaxed) == 0) has_work_.notify_all();
 }
 
 void Pipeline::work(unsigned& ready) {
+    try {
+        work_on(ready);
+    } catch (...) {
+        // Out of memory where no single file can take the blame: the run
+        // ends, with that reason.
+        std::lock_guard lock(mutex_);
+        if (fatal_ == 0) fatal_ = platform::OUT_OF_MEMORY;
+        stop();
+    }
+}
+
+void Pipeline::work_on(unsigned& ready) {
     const bool own = platform::own_descriptors();
     {
         std::lock_guard lock(mutex_);
@@ -369,13 +446,21 @@ void Pipeline::work(unsigned& ready) {
     unsigned spins = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
+        if (!returned_.empty()) {
+            const auto [seq, index] = returned_.front();
+            returned_.pop_front();
+            spins = 0;
+            name_returned(lock, seq, index);
+            continue;
+        }
         std::uint64_t seq = 0;
         if (claim(seq)) {
             spins = 0;
             run_slot(lock, seq, own, mine);
             continue;
         }
-        if (closing_) return;
+        if (stopped()) return;
+        if (closing_ && in_pool_.load(std::memory_order_relaxed) == 0) return;
         // The walk places the next slot soon after the last, mostly: a few
         // looks before sleeping spare a sleep and a wake-up per slot.
         if (spins < SPINS) {
@@ -393,12 +478,29 @@ void Pipeline::work(unsigned& ready) {
     }
 }
 
+void Pipeline::stop() {
+    stopped_.store(true, std::memory_order_relaxed);
+    has_work_.notify_all();
+    has_room_.notify_all();
+}
+
+void Pipeline::abort(platform::Error err) {
+    std::lock_guard lock(mutex_);
+    if (fatal_ == 0) fatal_ = err;
+    stop();
+}
+
 void Pipeline::write_ready() {
     const std::uint64_t before = written_;
     while (written_ < submitted_) {
-        Slot& slot = ring_[index(written_)];
+        Slot& slot = slot_at(written_);
         if (!slot.done) break;
-        for (Job& job : slot.jobs) out_->emit(job);
+        for (Job& job : slot.jobs) out_->emit(job.outcome);
+        if (out_->write_failed()) {
+            // Nobody reads what comes next: the run ends now.
+            stop();
+            return;
+        }
         // Lets go of its directory now, not when the slot is reused; its
         // descriptor is closed by the walk's thread, in whose table it is.
         slot.jobs.clear();
@@ -408,12 +510,14 @@ void Pipeline::write_ready() {
         slot.done = false;
         ++written_;
     }
-    if (written_ != before && walk_waiting_ && submitted_ - written_ <= resume_at()) has_room_.notify_one();
+    if (written_ != before && walk_waiting_ && (submitted_ - written_ <= resume_at() || written_ == submitted_)) {
+        has_room_.notify_one();
+    }
 }
 
 bool Pipeline::finish() {
     if (!threads_.empty()) {
-        submit_pending();
+        if (!stopped()) submit_pending();
         {
             std::lock_guard lock(mutex_);
             closing_ = true;
@@ -421,8 +525,15 @@ bool Pipeline::finish() {
         has_work_.notify_all();
         for (auto& t : threads_) t.join();
         threads_.clear();
-        released_.clear();
     }
+    // Stopped early, the pool may still be reading into the ring: it ends
+    // before the ring does.
+    if (pool_ != nullptr) pool_->shutdown();
+    pool_ = nullptr;
+    released_.clear();
+    std::lock_guard lock(mutex_);
+    if (fatal_ != 0) out_->fatal(fatal_);
+    fatal_ = 0;
     return out_->close();
 }
 

@@ -16,6 +16,8 @@
 #include <bit>
 #include <cwchar>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "cli/platform.hpp"
 
@@ -172,6 +174,11 @@ HANDLE stream_handle(Stream s) { return ::GetStdHandle(s == Stream::out ? STD_OU
 
 }  // namespace
 
+const Error OUT_OF_MEMORY = ERROR_NOT_ENOUGH_MEMORY;
+// Not a Win32 error code: never described, only told apart.
+const Error WOULD_BLOCK = -1000;
+const Error TOO_MANY = -1001;
+
 std::string describe(Error e) {
     // The texts the POSIX build gives, for the reasons met most.
     switch (static_cast<DWORD>(e)) {
@@ -196,6 +203,19 @@ bool is_not_found(Error e) {
     return static_cast<DWORD>(e) == ERROR_FILE_NOT_FOUND || static_cast<DWORD>(e) == ERROR_PATH_NOT_FOUND;
 }
 
+bool is_transient(Error e) {
+    switch (static_cast<DWORD>(e)) {
+        case ERROR_TOO_MANY_OPEN_FILES:
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+        case ERROR_NO_SYSTEM_RESOURCES:
+        case ERROR_SHARING_VIOLATION: return true;
+        default: return false;
+    }
+}
+
+bool is_out_of_descriptors(Error e) { return static_cast<DWORD>(e) == ERROR_TOO_MANY_OPEN_FILES; }
+
 Error open_dir(const DirPtr& parent, const std::string& name, bool follow, DirPtr& out, Identity& id) {
     std::wstring path;
     if (const Error err = full_path(parent, name, path)) return err;
@@ -212,7 +232,10 @@ Error open_parent(const DirPtr& child, DirPtr& out, Identity& id) {
     return open_dir_at(std::move(up), true, out, id);
 }
 
-Error list_dir(const Dir& dir, std::vector<Entry>& out) {
+// No file system of Windows makes its files up as they are read.
+bool is_pseudo_file_system(const Dir&) { return false; }
+
+Error list_dir(const Dir& dir, std::vector<Entry>& out, std::size_t most) {
     std::wstring pattern = dir.path;
     if (pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
@@ -228,6 +251,10 @@ Error list_dir(const Dir& dir, std::vector<Entry>& out) {
         do {
             const std::wstring_view name = data.cFileName;
             if (name == L"." || name == L"..") continue;
+            if (out.size() == most) {
+                result = TOO_MANY;
+                break;
+            }
             Kind kind = Kind::regular;
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && is_link_tag(data.dwReserved0)) {
                 kind = Kind::symlink;
@@ -237,7 +264,7 @@ Error list_dir(const Dir& dir, std::vector<Entry>& out) {
             out.push_back({narrow(name.data(), name.size()), kind});
         } while (::FindNextFileW(h, &data));
         const DWORD err = ::GetLastError();
-        if (err != ERROR_NO_MORE_FILES) result = static_cast<Error>(err);
+        if (result == 0 && err != ERROR_NO_MORE_FILES) result = static_cast<Error>(err);
     } catch (...) {
         ::FindClose(h);
         throw;
@@ -259,8 +286,12 @@ Error status(const DirPtr& parent, const std::string& name, bool follow, Kind& k
     return 0;
 }
 
-File::~File() {
+File::~File() { close(); }
+
+void File::close() {
     if (owned) ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+    owned = false;
+    handle = -1;
 }
 
 Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& kind) {
@@ -268,9 +299,10 @@ Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& 
     if (!parent) path = widen(name);
     else if (const Error err = full_path(parent, name, path)) return err;
     // Opening never waits: a busy pipe fails at once, and a directory opens
-    // (backup semantics) only to be told apart below.
+    // (backup semantics) only to be told apart below. Random access: no
+    // read-ahead beyond the head that is read.
     const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_RANDOM_ACCESS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return last_error();
     out.handle = reinterpret_cast<std::intptr_t>(h);
     out.owned = true;
@@ -279,6 +311,16 @@ Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& 
     if (kind == Kind::regular && ::GetFileSizeEx(h, &size) && size.QuadPart > 0) {
         out.size = static_cast<std::uint64_t>(size.QuadPart);
     }
+    return 0;
+}
+
+Error open_stream(const std::string& name, File& out) {
+    const std::wstring path = widen(name);
+    const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return last_error();
+    out.handle = reinterpret_cast<std::intptr_t>(h);
+    out.owned = true;
     return 0;
 }
 
@@ -304,6 +346,34 @@ Error read_head(const File& file, std::uint8_t* buf, std::size_t size, std::size
     return 0;
 }
 
+Error read_some(const File& file, std::uint8_t* buf, std::size_t size, std::size_t& got) {
+    got = 0;
+    DWORD n = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(file.handle), buf, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &n,
+                    nullptr)) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_BROKEN_PIPE || err == ERROR_HANDLE_EOF) return 0;  // the writer is gone: the end
+        return static_cast<Error>(err);
+    }
+    got = n;
+    return 0;
+}
+
+// The files are opened for random access, which already keeps the cache
+// from reading ahead.
+void advise_head_only(const File&) {}
+
+// Windows cannot say whether an open or a read would wait on the storage:
+// every file goes to the threads that may wait.
+Error open_file_cached(const DirPtr&, const std::string&, File&, Kind&) { return WOULD_BLOCK; }
+Error open_dir_cached(const DirPtr&, const std::string&, DirPtr&, Identity&) { return WOULD_BLOCK; }
+Error status_cached(const DirPtr&, const std::string&, bool, Kind&) { return WOULD_BLOCK; }
+Error read_head_cached(const File&, std::uint8_t*, std::size_t, std::size_t& got) {
+    got = 0;
+    return WOULD_BLOCK;
+}
+bool can_tell_cached() { return false; }
+
 Error write_all(Stream s, std::string_view bytes) {
     const HANDLE h = stream_handle(s);
     DWORD mode;
@@ -328,6 +398,32 @@ bool is_terminal(Stream s) {
     return ::GetConsoleMode(stream_handle(s), &mode) != 0;
 }
 
+// A handle is not reused as a descriptor number is: a missing standard
+// handle stays missing, and writing to it fails.
+void reserve_standard_streams() {}
+
+namespace {
+
+std::string_view interrupt_text;
+const std::atomic<bool>* interrupt_armed = nullptr;
+
+BOOL WINAPI on_control(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        if (interrupt_armed != nullptr && interrupt_armed->load(std::memory_order_relaxed)) {
+            (void)write_all(Stream::err, interrupt_text);
+        }
+    }
+    return FALSE;  // the next handler, the system's, ends the process
+}
+
+}  // namespace
+
+void on_interrupt(std::string_view text, const std::atomic<bool>& armed) {
+    interrupt_text = text;
+    interrupt_armed = &armed;
+    ::SetConsoleCtrlHandler(on_control, TRUE);
+}
+
 std::vector<std::string> arguments(int, char**) {
     int n = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &n);
@@ -347,8 +443,41 @@ unsigned cpu_count() {
     return n ? static_cast<unsigned>(n) : 1u;
 }
 
-// A directory here is a path, not a handle: a walk holds none open.
-std::size_t open_dir_budget() { return 1 << 16; }
+// A directory here is a path, not a handle, and a process may hold millions
+// of handles: nothing to count.
+std::size_t descriptor_limit() { return 1 << 16; }
+
+bool thread_waits(std::uint64_t&) { return false; }
+
+std::size_t address_space_limit() { return 0; }
+
+struct Thread::State {
+    std::thread thread;
+};
+
+Thread::Thread() = default;
+Thread::Thread(Thread&&) noexcept = default;
+Thread& Thread::operator=(Thread&&) noexcept = default;
+Thread::~Thread() { join(); }
+
+// The stack's size is the system's default: a limit on address space is not
+// a thing here.
+bool Thread::start(std::function<void()> body, std::size_t) {
+    auto state = std::make_unique<State>();
+    try {
+        state->thread = std::thread(std::move(body));
+    } catch (const std::system_error&) {
+        return false;
+    }
+    state_ = std::move(state);
+    return true;
+}
+
+void Thread::join() {
+    if (!state_) return;
+    state_->thread.join();
+    state_.reset();
+}
 
 bool own_descriptors() { return false; }
 
