@@ -231,17 +231,22 @@ void File::close() {
 
 namespace {
 Error stat_opened(int fd, struct stat& st);
-}  // namespace
 
-Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& kind) {
-    const int fd = ::openat(base_of(parent), name.c_str(), FILE_FLAGS);
-    if (fd < 0) return errno;
+// Makes `out` own the descriptor just opened, and tells what it is.
+Error take_opened(int fd, File& out, Kind& kind) {
     out.handle = fd;
     out.owned = true;
     struct stat st;
     if (const Error err = stat_opened(fd, st)) return err;
     set_kind_and_size(out, kind, st.st_mode, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev));
     return 0;
+}
+}  // namespace
+
+Error open_file(const DirPtr& parent, const std::string& name, File& out, Kind& kind) {
+    const int fd = ::openat(base_of(parent), name.c_str(), FILE_FLAGS);
+    if (fd < 0) return errno;
+    return take_opened(fd, out, kind);
 }
 
 Error open_stream(const std::string& name, File& out) {
@@ -398,12 +403,7 @@ Error open_file_cached(const DirPtr& parent, const std::string& name, File& out,
 #if defined(__linux__)
     int fd = -1;
     if (const Error err = open_cached(parent, name, FILE_FLAGS, fd)) return err;
-    out.handle = fd;
-    out.owned = true;
-    struct stat st;
-    if (const Error err = stat_opened(fd, st)) return err;
-    set_kind_and_size(out, kind, st.st_mode, static_cast<std::uint64_t>(st.st_size), static_cast<std::uint64_t>(st.st_dev));
-    return 0;
+    return take_opened(fd, out, kind);
 #else
     (void)parent, (void)name, (void)out, (void)kind;
     return WOULD_BLOCK;
