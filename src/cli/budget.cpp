@@ -55,7 +55,7 @@ void fit_address_space(Plan& plan, std::size_t address_space, std::size_t worker
     room -= plan.workers * worker_stack;
     // The pool has one more thread, which makes the others.
     const std::size_t waiting = room / waiting_stack;
-    plan.in_flight = waiting > 2 ? static_cast<unsigned>(std::min<std::size_t>(plan.in_flight, waiting - 1)) : 0;
+    plan.in_flight = waiting > 2 && plan.workers > 0 ? static_cast<unsigned>(std::min<std::size_t>(plan.in_flight, waiting - 1)) : 0;
     if (plan.in_flight == 0) plan.prefetch = 0;
 }
 

@@ -28,8 +28,8 @@ inline constexpr std::size_t LEAST_DESCRIPTORS = 10;
 Plan plan_descriptors(std::size_t limit, unsigned jobs, unsigned in_flight);
 
 // Cuts the plan's threads so that their stacks take no more than a quarter
-// of `address_space` bytes (`ulimit -v`; 0: no limit): what is left is for
-// the work itself, directory listings above all.
+// of the `address_space` bytes still to be had (`ulimit -v`; 0: no limit):
+// what is left is for the work itself, directory listings above all.
 void fit_address_space(Plan& plan, std::size_t address_space, std::size_t worker_stack, std::size_t waiting_stack);
 
 }  // namespace taxon::cli

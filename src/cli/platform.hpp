@@ -159,8 +159,8 @@ std::size_t descriptor_limit();
 // the system does not count them.
 bool thread_waits(std::uint64_t& count);
 
-// How much address space the process may take (`ulimit -v`), or 0 when
-// there is no such limit.
+// How much more address space the process may take (`ulimit -v`, less
+// what it maps already), or 0 when there is no such limit.
 std::size_t address_space_limit();
 
 // A thread with a stack of a given size: small for work that mostly waits

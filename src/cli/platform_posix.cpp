@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
@@ -604,7 +605,21 @@ bool thread_waits(std::uint64_t& count) {
 std::size_t address_space_limit() {
     rlimit lim;
     if (::getrlimit(RLIMIT_AS, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return 0;
-    return static_cast<std::size_t>(std::min<rlim_t>(lim.rlim_cur, SIZE_MAX));
+    const auto limit = static_cast<std::size_t>(std::min<rlim_t>(lim.rlim_cur, SIZE_MAX));
+    std::size_t used = 0;
+#if defined(__linux__)
+    // What the process maps already (its code and libraries, a few MB) is
+    // not to be had again: under a small limit it is most of it.
+    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        char text[64] = {};
+        if (::read(fd, text, sizeof text - 1) > 0) {
+            used = static_cast<std::size_t>(std::strtoull(text, nullptr, 10)) * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        }
+        ::close(fd);
+    }
+#endif
+    return used >= limit ? 1 : limit - used;
 }
 
 // ---- Threads ---------------------------------------------------------------
