@@ -573,7 +573,6 @@ private:
     std::set<std::pair<std::uint64_t, std::uint64_t>> active_;
     std::size_t ahead_ = 0;   // nodes listed ahead, not yet reached
     std::size_t looked_ = 0;  // nodes looked at by this look ahead
-
 };
 
 }  // namespace
