@@ -18,15 +18,21 @@ root=$PWD
 cmake -S . -B build/tsan -G Ninja -DPython_EXECUTABLE="$root/.venv/bin/python" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
 cmake --build build/tsan --target taxon_cli
+# Some tests run the command as another user (nobody): the suppressions
+# and the report directory must be theirs to read and write too, wherever
+# the checkout is.
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
+chmod 1777 "$logs"
+cp tools/tsan.supp "$logs/tsan.supp"
+chmod 644 "$logs/tsan.supp"
 # With the address-space layout randomised as newer kernels do by default
 # (vm.mmap_rnd_bits=32), some ThreadSanitizer runtimes find their shadow
 # memory taken and die at start; the tests run without the randomisation.
 norandom=()
 setarch "$(uname -m)" -R true 2>/dev/null && norandom=(setarch "$(uname -m)" -R)
 status=0
-TSAN_OPTIONS="suppressions=$root/tools/tsan.supp:log_path=$logs/report:halt_on_error=0" TAXON_CLI="$root/build/tsan/taxon" \
+TSAN_OPTIONS="suppressions=$logs/tsan.supp:log_path=$logs/report:halt_on_error=0" TAXON_CLI="$root/build/tsan/taxon" \
   "${norandom[@]}" .venv/bin/python -m pytest -q -p no:cacheprovider tests/test_cli*.py \
   -k "not little_address_space and not larger_than_memory" "$@" || status=$?
 if compgen -G "$logs/report*" >/dev/null; then
